@@ -1,0 +1,6 @@
+#include "app/RunRepair.h"
+
+int main()
+{
+    return RunRepair();
+}
