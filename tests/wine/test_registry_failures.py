@@ -1,0 +1,96 @@
+"""How the real menufix.exe under Wine reads its two Start Menu roots from
+the 32-bit registry view, and how each registry failure ends the run: one
+message, exit status -1 or -2 (255 or 254 as Linux sees them), no closing
+text and no pause."""
+
+import unittest
+
+import report
+from report import (BANNER, CLOSING, COMMON_KEY_FAILED, COMMON_ROOT_FAILED, USER_KEY_FAILED,
+                    USER_ROOT_FAILED, as_written, menu_folders, missing, no_desktop_ini,
+                    repaired)
+from wineprefix import COMMON_KEY, USER_KEY, WinePrefix
+
+KEY_FAILED = 255
+ROOT_FAILED = 254
+
+USER = r"C:\Roots\User"
+COMMON = r"C:\Roots\Common"
+
+
+def user_pass(root):
+    """The report of a user pass over a root that holds only Accessories."""
+    folders = menu_folders(root)
+    return repaired(folders[0]) + no_desktop_ini(folders[0]) + "".join(map(missing, folders[1:]))
+
+
+class RegistryFailures(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.menufix, _ = report.programs()
+        cls.wine = WinePrefix()
+        cls.wine.make_tree(USER + "\\Programs", {"Accessories": {}})
+        cls.pause = cls.wine.pause_prompt()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def setUp(self):
+        self.wine.set_roots(USER, COMMON)
+
+    def assertRun(self, status, text):
+        actual_status, output = self.wine.run(self.menufix)
+        self.assertEqual(output.decode("cp936", "replace"),
+                         as_written(BANNER + text).decode("cp936", "replace"))
+        self.assertEqual(output, as_written(BANNER + text))
+        self.assertEqual(actual_status, status)
+
+    def test_user_key_missing(self):
+        self.wine.delete_key(USER_KEY)
+        self.assertRun(KEY_FAILED, USER_KEY_FAILED)
+
+    def test_user_root_missing(self):
+        self.wine.delete_value(USER_KEY, "Start Menu")
+        self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
+
+    def test_common_key_missing_from_the_32_bit_view_after_the_user_pass(self):
+        self.wine.delete_key(COMMON_KEY, view=32)
+        self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=64)
+        self.assertRun(KEY_FAILED, user_pass(USER) + COMMON_KEY_FAILED)
+
+    def test_common_root_only_in_the_64_bit_view(self):
+        self.wine.delete_value(COMMON_KEY, "Common Start Menu", view=32)
+        self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=64)
+        self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
+
+    def test_empty_roots_are_refused(self):
+        self.wine.set_roots("", COMMON)
+        self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
+        self.wine.set_roots(USER, "")
+        self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
+
+    def test_roots_of_257_bytes_are_read_and_of_258_refused(self):
+        long_user = USER + "\\" + "u" * (257 - len(USER) - 1)
+        long_common = COMMON + "\\" + "c" * (257 - len(COMMON) - 1)
+        self.assertEqual((len(long_user), len(long_common)), (257, 257))
+        # Below a 257-byte root every path is too long for the file system.
+        every_pass_missing = "".join(map(missing, menu_folders(long_user) +
+                                         menu_folders(long_common)))
+        self.wine.set_roots(long_user, long_common)
+        self.assertRun(0, every_pass_missing + CLOSING + self.pause.decode("cp936"))
+
+        self.wine.set_roots(long_user + "u", long_common)
+        self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
+        self.wine.set_roots(USER, long_common + "c")
+        self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
+
+    def test_root_with_environment_references_is_used_unexpanded(self):
+        self.wine.set_value(USER_KEY, "Start Menu", r"%SystemDrive%\Roots\User", kind="REG_EXPAND_SZ")
+        unexpanded = "".join(map(missing, menu_folders(r"%SystemDrive%\Roots\User")))
+        self.assertRun(0, unexpanded + "".join(map(missing, menu_folders(COMMON))) + CLOSING +
+                       self.pause.decode("cp936"))
+
+
+if __name__ == "__main__":
+    report.main()
