@@ -1,24 +1,10 @@
 # ZIP package for Windows: menufix.exe and the Chinese user guide.
 
-# The guide is kept in the repository as UTF-8 and shipped as UTF-16LE with a
-# byte order mark and CRLF: that is Notepad's native "Unicode" format, opened
-# right on Windows 7 and later whatever the system code page (UTF-8 with BOM
-# would do too, but UTF-16LE is the form Notepad itself writes). CMake cannot
-# write the NUL bytes of UTF-16, hence the small Python script.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
-
-# ASCII file name: the ZIP folder of Windows 7 Explorer ignores the UTF-8 name
-# flag and would show a Chinese name garbled.
-set(MENUFIX_GUIDE ${PROJECT_BINARY_DIR}/guide-zh.txt)
-add_custom_command(
-    OUTPUT ${MENUFIX_GUIDE}
-    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/utf16le_crlf.py
-            ${PROJECT_SOURCE_DIR}/docs/guide-zh.txt ${MENUFIX_GUIDE}
-    DEPENDS ${PROJECT_SOURCE_DIR}/docs/guide-zh.txt ${CMAKE_CURRENT_LIST_DIR}/utf16le_crlf.py
-    COMMENT "Converting the user guide to UTF-16LE"
-    VERBATIM)
-# Built with ALL, so that a plain build leaves everything cpack needs.
-add_custom_target(menufix_guide ALL DEPENDS ${MENUFIX_GUIDE})
+# The guide is kept as UTF-8 with a byte order mark and CRLF line endings
+# (see .gitattributes): Notepad opens that right on Windows 7 and later,
+# whatever the system code page. Its file name stays ASCII: the ZIP folder of
+# Windows 7 Explorer ignores the UTF-8 name flag and would garble a Chinese one.
+set(MENUFIX_GUIDE ${PROJECT_SOURCE_DIR}/docs/guide-zh.txt)
 
 install(TARGETS menufix RUNTIME DESTINATION .)
 install(FILES ${MENUFIX_GUIDE} DESTINATION .)

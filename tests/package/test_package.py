@@ -1,5 +1,5 @@
 """Checks the ZIP package: the program and the user guide are in it, the guide
-opens in Notepad (BOM, CRLF, complete text), and the program's version
+opens in Notepad (UTF-8 with BOM, CRLF, complete text), and the program's version
 resource carries the project version, name and Chinese description.
 
 usage: test_package.py ZIP VERSION
@@ -105,17 +105,10 @@ class PackageTest(unittest.TestCase):
     def test_holds_program_and_guide_at_top(self):
         self.assertEqual(sorted(self.names), sorted([EXE_NAME, GUIDE_NAME]))
 
-    def test_program_is_32_bit_windows_executable(self):
-        self.assertIsNotNone(self.exe)
-        pe_offset = struct.unpack_from("<I", self.exe, 0x3C)[0]
-        self.assertEqual(self.exe[pe_offset:pe_offset + 4], b"PE\0\0")
-        machine = struct.unpack_from("<H", self.exe, pe_offset + 4)[0]
-        self.assertEqual(machine, 0x14C, "not i386")
-
-    def test_guide_is_utf16le_with_bom_and_crlf(self):
+    def test_guide_is_utf8_with_bom_and_crlf(self):
         self.assertIsNotNone(self.guide)
-        self.assertTrue(self.guide.startswith(b"\xff\xfe"), "no UTF-16LE BOM")
-        text = self.guide[2:].decode("utf-16-le")
+        self.assertTrue(self.guide.startswith(b"\xef\xbb\xbf"), "no UTF-8 BOM")
+        text = self.guide[3:].decode("utf-8")
         self.assertNotIn("\ufeff", text)
         self.assertIn("\r\n", text)
         self.assertNotIn("\r\r", text)

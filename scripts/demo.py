@@ -1,0 +1,88 @@
+"""Runs menufix.exe under Wine on a sample broken Start Menu and shows what it
+did: the attribute words before, the report (in UTF-8), the words after.
+
+usage: demo.py MENUFIX_EXE ATTRDUMP_EXE
+"""
+
+import os
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "wine"))
+from wineprefix import HIDDEN, SYSTEM, WinePrefix  # noqa: E402
+
+USER = r"C:\users\demo\Start Menu"
+COMMON = r"C:\ProgramData\Start Menu"
+INI = ("[.ShellClassInfo]\r\nLocalizedResourceName=@%SystemRoot%\\system32\\shell32.dll,-21761\r\n"
+       .encode("ascii"))
+FLAGS = [(0x1, "R"), (0x2, "H"), (0x4, "S"), (0x10, "D"), (0x20, "A"), (0x400, "L")]
+
+# English on-disk names, hidden and system bits set by some installer or
+# clean-up tool, one menu folder without its desktop.ini.
+USER_MENU = {
+    "Accessories": ({
+        "desktop.ini": (INI, HIDDEN | SYSTEM),
+        "System Tools": ({"desktop.ini": (INI, HIDDEN | SYSTEM)}, HIDDEN),
+        "Accessibility": {},
+        ".thumbnails": ({"cache": ({}, HIDDEN)}, HIDDEN),
+        "Notepad.lnk": b"shortcut",
+    }, HIDDEN),
+    "Startup": ({}, HIDDEN),
+    "Games": {"desktop.ini": (INI, HIDDEN | SYSTEM), "Solitaire.lnk": b"shortcut"},
+}
+COMMON_MENU = {
+    "Accessories": ({"desktop.ini": (INI, HIDDEN | SYSTEM)}, HIDDEN | SYSTEM),
+    "Administrative Tools": ({"desktop.ini": (INI, HIDDEN | SYSTEM)}, HIDDEN),
+    "Startup": {"desktop.ini": (INI, HIDDEN | SYSTEM)},
+    "Maintenance": {},
+}
+
+
+def show_attributes(wine, attrdump, title):
+    print("\n== %s ==" % title)
+    print("   word   flags   path")
+    for path, word in wine.attributes(attrdump, USER + r"\Programs", COMMON + r"\Programs").items():
+        flags = "".join(letter if word & bit else "-" for bit, letter in FLAGS)
+        print("  0x%04x  %s  %s" % (word, flags, path))
+
+
+def main(menufix, attrdump):
+    print("Making a throwaway Wine prefix (zh_CN, code page 936)...")
+    wine = WinePrefix("menufix-demo")
+    try:
+        wine.make_tree(USER + r"\Programs", USER_MENU)
+        wine.make_tree(COMMON + r"\Programs", COMMON_MENU)
+        wine.set_roots(USER, COMMON)
+        print("Registry (32-bit view), Explorer\\Shell Folders:")
+        print('  HKCU "Start Menu"        = %s' % USER)
+        print('  HKLM "Common Start Menu" = %s' % COMMON)
+        print("Flags: R read-only, H hidden, S system, D directory, A archive, L link.")
+        show_attributes(wine, attrdump, "Attribute words before")
+
+        status, output = wine.run(menufix)
+        print("\n== menufix's report (code page 936, shown here in UTF-8) ==")
+        print(output.decode("cp936").replace("\r\r\n", "\n").replace("\r\n", "\n"))
+        print("\n== exit status %d ==" % status)
+
+        show_attributes(wine, attrdump, "Attribute words after")
+        print("""
+What happened:
+- Every menu folder was given the word 0x11 (read-only + directory), which is
+  what makes Explorer read its desktop.ini and show the Chinese name. Hidden
+  and system bits are gone. Wine cannot mark a folder read-only, so here the
+  folders show 0x10 afterwards (D only); on Windows they show 0x11 (R and D).
+- Folders that do not exist (user Administrative Tools and Maintenance,
+  common Games) are reported as missing; nothing is created.
+- user Startup and common Maintenance have no desktop.ini: menufix warns,
+  because without one the folder keeps its English name.
+- Files (shortcuts, desktop.ini) and the .thumbnails folder, whose name
+  begins with a dot, were left exactly as they were.
+- The pause at the end ("请按任意键继续") returned at once: no keyboard here.""")
+        return status
+    finally:
+        wine.close()
+
+
+if __name__ == "__main__":
+    if len(sys.argv) != 3:
+        sys.exit(__doc__.strip().splitlines()[-1])
+    sys.exit(main(sys.argv[1], sys.argv[2]))
