@@ -39,11 +39,17 @@ class WinePrefix:
         self.env.pop("DISPLAY", None)
         try:
             self._quiet(["wineboot", "-i"])
+            # The user key goes with the first session; its return shows
+            # when the start-up programs of the kept session are done.
+            self.delete_key(USER_KEY)
             self._quiet(["wineserver", "-w"])
             # Standard handles on /dev/null: the server outlives this call.
             self._quiet(["wineserver", "-p"])
             self._quiet(["wine", "cmd", "/c", "exit"])
-            time.sleep(4)  # the session's start-up programs have re-created their keys by now
+            deadline = time.monotonic() + 60
+            while not self._reg("query", USER_KEY) and time.monotonic() < deadline:
+                time.sleep(0.5)
+            time.sleep(1)
         except BaseException:
             self.close()
             raise
