@@ -6,6 +6,8 @@ kept alive, so that registry keys deleted for a test stay deleted: a new
 session re-creates the Shell Folders keys a few seconds after it starts.
 """
 
+import contextlib
+import glob
 import os
 import shutil
 import subprocess
@@ -63,6 +65,14 @@ class WinePrefix:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         subprocess.run(["wineserver", "-w"], env=self.env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if not os.path.isdir(self.path):
+            return
+        # The server's socket folder is named after the prefix's device and inode.
+        prefix = os.stat(self.path)
+        for server in glob.glob("/tmp/*wine-*/server-%x-%x" % (prefix.st_dev, prefix.st_ino)):
+            shutil.rmtree(server, ignore_errors=True)
+            with contextlib.suppress(OSError):
+                os.rmdir(os.path.dirname(server))
         for folder, _, _ in os.walk(self.path):  # read-only folders made by make_tree
             if not os.path.islink(folder):
                 os.chmod(folder, 0o755)

@@ -1,0 +1,221 @@
+"""Times menufix.exe under Wine against the attrib command a user would run
+instead and against a bare dir walk, measures its peak memory at two tree
+sizes, and prints the results as Markdown for the README.
+
+Run through bench.sh, which builds the program first.
+"""
+
+import argparse
+import os
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
+from report import menu_folders  # noqa: E402
+from wineprefix import WinePrefix, wine_available  # noqa: E402
+
+MENUFIX = os.path.join(ROOT, "build", "win32", "menufix.exe")
+# Levels below each menu folder, the same for every folder count, so that the
+# memory figures differ only in the number of folders.
+DEPTH = 3
+MEMORY_SIZES = (1000, 10000)
+# Absent, so the common root adds five "missing" lines and no walk: only the
+# user's root holds the tree, as it does for attrib and dir.
+NO_COMMON = r"C:\NoCommonMenu"
+
+
+def menu_tree(count):
+    """count folders below one menu folder, DEPTH levels deep, spread evenly."""
+    fan = 1
+    while sum(fan ** level for level in range(1, DEPTH + 1)) < count:
+        fan += 1
+    top, made = {}, 0
+    parents = [top]
+    for level in range(1, DEPTH + 1):
+        size = count - made if level == DEPTH else min(fan ** level, count - made)
+        children = [{} for _ in range(size)]
+        for i, child in enumerate(children):
+            parents[i % len(parents)]["F%04d" % i] = child
+        made += size
+        parents = children
+    return top
+
+
+def make_menus(wine, root, count):
+    """Spreads count folders over the five menu folders below root."""
+    folders = menu_folders(root)
+    share, extra = divmod(count, len(folders))
+    wine.make_tree(root + "\\Programs", {
+        folder.rsplit("\\", 1)[1]: menu_tree(share + (i < extra))
+        for i, folder in enumerate(folders)})
+    return folders
+
+
+def timed(wine, command):
+    """Runs a Windows command as WinePrefix.run does; returns (seconds, status, output)."""
+    start = time.perf_counter()
+    status, output = wine.run(*command)
+    return time.perf_counter() - start, status, output
+
+
+def peak_kib(wine, command):
+    """The peak resident set of the Wine process that runs command, in KiB.
+
+    GNU time reports the ru_maxrss that wait4 returns: the high-water mark of
+    the process through its execs (the wine script, loader and the program
+    itself all run in one Linux process), so it is the peak of the Windows
+    program together with Wine's own pages. The wineserver is not our child
+    and is left out; so is the cmd of menufix's pause, which Wine starts as a
+    grandchild it never waits for.
+    """
+    with tempfile.NamedTemporaryFile() as result:
+        status = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", result.name, "wine", *command],
+                                env=wine.env, stdin=subprocess.DEVNULL,
+                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+        check(status == 0, "%s exited with %d under time" % (command[0], status))
+        return int(result.read().split()[-1])
+
+
+def check(condition, message):
+    if not condition:
+        raise SystemExit("bench: " + message)
+
+
+def lines(output):
+    return output.decode("cp936", "replace").splitlines()
+
+
+def machine():
+    """Date, CPU count, CPU model and Wine version, for the caption."""
+    model = "unknown CPU"
+    with open("/proc/cpuinfo") as cpuinfo:
+        for line in cpuinfo:
+            if line.startswith("model name"):
+                model = line.split(":", 1)[1].strip()
+                break
+    date = subprocess.check_output(["date", "-u", "+%F"], text=True).strip()
+    cpus = subprocess.check_output(["nproc"], text=True).strip()
+    wine = subprocess.check_output(["wine", "--version"], text=True,
+                                   stderr=subprocess.DEVNULL).strip()
+    return date, cpus, model, wine
+
+
+def progress(text):
+    print(text, file=sys.stderr, flush=True)
+
+
+def bench(wine, folders, runs):
+    progress("Making trees of %s folders, %d levels deep" %
+        (" and ".join("{:,}".format(n) for n in sorted({folders, *MEMORY_SIZES})), DEPTH))
+    menus = {n: make_menus(wine, r"C:\Bench%d" % n, n) for n in {folders, *MEMORY_SIZES}}
+
+    menu = menus[folders]
+    chained = []
+    for folder in menu:
+        chained += ["&", "attrib", "+r", folder + "\\*", "/s", "/d"]
+    commands = {
+        "menufix": [MENUFIX],
+        "attrib": ["cmd", "/c", *chained[1:]],
+        "dir": ["cmd", "/c", "dir", "/s", "/b", "/ad", *menu],
+        "exit": ["cmd", "/c", "exit"],
+    }
+
+    # The warm-up run also shows that each command covers the whole tree.
+    wine.set_roots(r"C:\Bench%d" % folders, NO_COMMON)
+    warm = {name: timed(wine, command) for name, command in commands.items()}
+    repaired = [line for line in lines(warm["menufix"][2]) if line.startswith('修复"')]
+    check(warm["menufix"][1] == 0, "menufix.exe exited with %d" % warm["menufix"][1])
+    check(len(repaired) == folders + len(menu),
+          "menufix reported %d folders, not %d" % (len(repaired), folders + len(menu)))
+    listed = len(lines(warm["dir"][2]))
+    check(listed == folders, "dir listed %d folders" % listed)
+    # attrib's +r prints nothing: its listing form, with the same /s /d,
+    # shows that it reaches every folder.
+    listed = sum(len(lines(wine.run("attrib", folder + "\\*", "/s", "/d")[1])) for folder in menu)
+    check(listed == folders, "attrib /s /d listed %d folders" % listed)
+
+    seconds = {name: [] for name in commands}
+    for run in range(runs):
+        progress("Timed run %d of %d" % (run + 1, runs))
+        for name, command in commands.items():  # interleaved, so drift hits all alike
+            seconds[name].append(timed(wine, command)[0])
+    medians = {name: statistics.median(times) for name, times in seconds.items()}
+
+    progress("Measuring peak memory")
+    peaks = {}
+    for size in MEMORY_SIZES:
+        wine.set_roots(r"C:\Bench%d" % size, NO_COMMON)
+        peak_kib(wine, [MENUFIX])  # warm-up
+        peaks[size] = statistics.median(peak_kib(wine, [MENUFIX]) for _ in range(runs))
+    peaks["exit"] = statistics.median(peak_kib(wine, commands["exit"]) for _ in range(runs))
+    return commands, medians, peaks
+
+
+def markdown(folders, runs, commands, medians, peaks):
+    date, cpus, model, wine_version = machine()
+    ratio = lambda name: "%.2f × menufix" % (medians[name] / medians["menufix"])  # noqa: E731
+    kib = lambda value: "{:,.0f} KiB".format(value)  # noqa: E731
+    small, large = MEMORY_SIZES
+    rows = [
+        ("Time: `wine menufix.exe`", "%.3f s" % medians["menufix"], ratio("menufix")),
+        ("Time: `wine cmd /c attrib +r <menu folder>\\* /s /d & …` (all five)",
+         "%.3f s" % medians["attrib"], ratio("attrib")),
+        ("Time: `wine cmd /c dir /s /b /ad <five menu folders>`",
+         "%.3f s" % medians["dir"], ratio("dir")),
+        ("Time: `wine cmd /c exit` (Wine start-up alone)",
+         "%.3f s" % medians["exit"], ratio("exit")),
+        ("Peak memory: menufix.exe, {:,} folders".format(small), kib(peaks[small]), ""),
+        ("Peak memory: menufix.exe, {:,} folders".format(large), kib(peaks[large]),
+         "{:.2f} × the {:,}-folder peak".format(peaks[large] / peaks[small], small)),
+        ("Peak memory: `wine cmd /c exit`", kib(peaks["exit"]), ""),
+    ]
+    text = [
+        "Measured {} (UTC) with `scripts/bench.sh` on {} CPUs ({}), {}.".format(
+            date, cpus, model, wine_version),
+        "Times are wall-clock medians of {} runs after one warm-up, on {:,} folders {} levels"
+        " deep below the five menu folders of one Start Menu root; each includes starting"
+        " Wine's processes (one for menufix and dir; for attrib, one for cmd and one per"
+        " attrib), and nothing is subtracted. Peak memory is the maximum resident set of the"
+        " Wine process running the program (GNU time `%M`), median of {} runs, on trees of the"
+        " same depth.".format(runs, folders, DEPTH, runs),
+        "",
+        "| Measure | Result | Ratio |",
+        "|---|---|---|",
+    ]
+    text += ["| %s | %s | %s |" % row for row in rows]
+    text += ["", "What ran, each as `wine <command>` with standard input on /dev/null and"
+             " standard output to a file. Wine's attrib sets folders with `/s /d`; Wine keeps"
+             " no read-only bit on folders, for attrib as for menufix, so every run does the"
+             " same work:", "", "```"]
+    text += [subprocess.list2cmdline([os.path.relpath(MENUFIX, ROOT)] if command == [MENUFIX]
+                                     else command) for command in commands.values()]
+    return "\n".join(text + ["```"])
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--folders", type=int, default=10000, help="folders in the timed tree")
+    parser.add_argument("--runs", type=int, default=5, help="timed runs of each command")
+    options = parser.parse_args()
+    check(options.folders >= 5 and options.runs >= 1,
+          "--folders must be at least 5 (one per menu folder) and --runs at least 1")
+    check(wine_available(), "Wine or the zh_CN.UTF-8 locale is missing; run through bench.sh")
+    check(os.path.exists(MENUFIX), MENUFIX + " is not built; run through bench.sh")
+    # A plain kill must still end the Wine session and remove the prefix.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+
+    wine = WinePrefix("menufix-bench")
+    try:
+        commands, medians, peaks = bench(wine, options.folders, options.runs)
+    finally:
+        wine.close()
+    print(markdown(options.folders, options.runs, commands, medians, peaks))
+
+
+if __name__ == "__main__":
+    main()
