@@ -6,6 +6,7 @@ Run through bench.sh, which builds the program first.
 """
 
 import argparse
+import datetime
 import os
 import signal
 import statistics
@@ -15,9 +16,7 @@ import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-sys.path.insert(0, os.path.join(ROOT, "tests", "wine"))
-from report import menu_folders  # noqa: E402
-from wineprefix import WinePrefix, wine_available  # noqa: E402
+from wineprefix import WinePrefix, menu_folders, wine_available
 
 MENUFIX = os.path.join(ROOT, "build", "win32", "menufix.exe")
 # Levels below each menu folder, the same for every folder count, so that the
@@ -74,9 +73,7 @@ def peak_kib(wine, command):
     grandchild it never waits for.
     """
     with tempfile.NamedTemporaryFile() as result:
-        status = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", result.name, "wine", *command],
-                                env=wine.env, stdin=subprocess.DEVNULL,
-                                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode
+        status = wine.run(*command, under=["/usr/bin/time", "-f", "%M", "-o", result.name])[0]
         check(status == 0, "%s exited with %d under time" % (command[0], status))
         return int(result.read().split()[-1])
 
@@ -92,17 +89,12 @@ def lines(output):
 
 def machine():
     """Date, CPU count, CPU model and Wine version, for the caption."""
-    model = "unknown CPU"
     with open("/proc/cpuinfo") as cpuinfo:
-        for line in cpuinfo:
-            if line.startswith("model name"):
-                model = line.split(":", 1)[1].strip()
-                break
-    date = subprocess.check_output(["date", "-u", "+%F"], text=True).strip()
-    cpus = subprocess.check_output(["nproc"], text=True).strip()
+        models = [line.split(":", 1)[1].strip() for line in cpuinfo if line.startswith("model name")]
     wine = subprocess.check_output(["wine", "--version"], text=True,
                                    stderr=subprocess.DEVNULL).strip()
-    return date, cpus, model, wine
+    return (datetime.datetime.now(datetime.timezone.utc).date().isoformat(), os.cpu_count(),
+            models[0] if models else "unknown CPU", wine)
 
 
 def progress(text):

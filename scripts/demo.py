@@ -4,11 +4,9 @@ did: the attribute words before, the report (in UTF-8), the words after.
 usage: demo.py MENUFIX_EXE ATTRDUMP_EXE
 """
 
-import os
 import sys
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "wine"))
-from wineprefix import HIDDEN, SYSTEM, WinePrefix  # noqa: E402
+from wineprefix import HIDDEN, SYSTEM, WinePrefix
 
 USER = r"C:\users\demo\Start Menu"
 COMMON = r"C:\ProgramData\Start Menu"

@@ -5,14 +5,13 @@
 #include <stdexcept>
 #include <vector>
 
-namespace {
-std::string Convert(const std::string& text, const char* to, const char* from)
+std::string FromCp936(const std::string& cp936)
 {
-    const iconv_t converter = iconv_open(to, from);
+    const iconv_t converter = iconv_open("UTF-8", "CP936");
     if (converter == reinterpret_cast<iconv_t>(-1))
-        throw std::runtime_error("iconv cannot convert between code page 936 and UTF-8");
-    std::vector<char> input(text.begin(), text.end());
-    std::vector<char> output(text.size() * 2 + 4);
+        throw std::runtime_error("iconv cannot convert from code page 936");
+    std::vector<char> input(cp936.begin(), cp936.end());
+    std::vector<char> output(cp936.size() * 2 + 4);
     char* in = input.data();
     char* out = output.data();
     std::size_t inLeft = input.size();
@@ -20,17 +19,6 @@ std::string Convert(const std::string& text, const char* to, const char* from)
     const std::size_t result = iconv(converter, &in, &inLeft, &out, &outLeft);
     iconv_close(converter);
     if (result == static_cast<std::size_t>(-1))
-        throw std::runtime_error("text is not valid in its code page: " + text);
+        throw std::runtime_error("not valid code page 936: " + cp936);
     return std::string(output.data(), out);
-}
-}  // namespace
-
-std::string ToCp936(const std::string& utf8)
-{
-    return Convert(utf8, "CP936", "UTF-8");
-}
-
-std::string FromCp936(const std::string& cp936)
-{
-    return Convert(cp936, "UTF-8", "CP936");
 }

@@ -1,7 +1,6 @@
 #pragma once
-// Conversions between UTF-8 and code page 936, so that tests state texts in
-// Chinese and compare them with the bytes the program writes.
+// Decodes the code page 936 bytes the program writes to UTF-8, so that tests
+// state the texts they expect in Chinese.
 #include <string>
 
-std::string ToCp936(const std::string& utf8);
 std::string FromCp936(const std::string& cp936);

@@ -16,23 +16,22 @@ World world;
 
 namespace {
 std::uintptr_t nextHandle = 0x1000;
-std::map<HKEY, HKEY> keyHives;
-std::map<HANDLE, std::pair<std::string, std::size_t>> searchCursors;
 
-// Copies the current entry of a search into the caller's record.
-void FillEntry(const Entry& entry, LPWIN32_FIND_DATAA record)
+// Copies an entry of a listing into the caller's search record.
+BOOL FillEntry(const std::vector<Entry>& entries, std::size_t index, LPWIN32_FIND_DATAA record)
 {
+    if (index >= entries.size())
+        return 0;
     std::memset(record, 0, sizeof *record);
-    record->dwFileAttributes = entry.attributes;
-    std::strncpy(record->cFileName, entry.name.c_str(), sizeof record->cFileName - 1);
+    record->dwFileAttributes = entries[index].attributes;
+    std::strncpy(record->cFileName, entries[index].name.c_str(), sizeof record->cFileName - 1);
+    return 1;
 }
 }  // namespace
 
 void Reset()
 {
     world = World{};
-    keyHives.clear();
-    searchCursors.clear();
     FixCallCount = 0;
 }
 
@@ -54,8 +53,7 @@ LONG platform::RegOpenKeyA(HKEY hive, LPCSTR subKey, PHKEY key)
     if (world.registry.count(hive) == 0)
         return ERROR_FILE_NOT_FOUND;
     *key = reinterpret_cast<HKEY>(fake::nextHandle++);
-    fake::keyHives[*key] = hive;
-    world.openKeys.insert(*key);
+    world.openKeys[*key] = hive;
     return ERROR_SUCCESS;
 }
 
@@ -65,7 +63,7 @@ LONG platform::RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
     world.calls.push_back(std::string("RegQueryValueExA ") + valueName);
     if (reserved != nullptr || world.openKeys.count(key) == 0)
         return 87;  // ERROR_INVALID_PARAMETER
-    const auto& values = world.registry[fake::keyHives[key]];
+    const auto& values = world.registry[world.openKeys[key]];
     const auto value = values.find(valueName);
     if (value == values.end())
         return ERROR_FILE_NOT_FOUND;
@@ -81,10 +79,7 @@ LONG platform::RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LP
 LONG platform::RegCloseKey(HKEY key)
 {
     world.calls.push_back("RegCloseKey");
-    if (world.openKeys.erase(key) == 0) {
-        ++world.badCloses;
-        return 6;  // ERROR_INVALID_HANDLE
-    }
+    world.badCloses += world.openKeys.erase(key) == 0;
     return ERROR_SUCCESS;
 }
 
@@ -110,39 +105,26 @@ BOOL platform::SetFileAttributesA(LPCSTR path, DWORD attributes)
 HANDLE platform::FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA entry)
 {
     world.calls.push_back(std::string("FindFirstFileA ") + pattern);
-    const std::string text = pattern;
-    const std::string wildcard = "\\*.*";
-    if (text.size() < wildcard.size() ||
-        text.compare(text.size() - wildcard.size(), wildcard.size(), wildcard) != 0)
-        return INVALID_HANDLE_VALUE;
-    const std::string folder = text.substr(0, text.size() - wildcard.size());
+    // Patterns are "<folder>\*.*"; a folder without a listing cannot be searched.
+    const std::string folder(pattern, std::strlen(pattern) - std::strlen("\\*.*"));
     const auto listing = world.listings.find(folder);
-    if (listing == world.listings.end() || listing->second.empty())
+    if (listing == world.listings.end() || !fake::FillEntry(listing->second, 0, entry))
         return INVALID_HANDLE_VALUE;
     const HANDLE search = reinterpret_cast<HANDLE>(fake::nextHandle++);
-    fake::searchCursors[search] = {folder, 0};
-    world.openSearches.insert(search);
-    fake::FillEntry(listing->second[0], entry);
+    world.openSearches[search] = {folder, 1};
     return search;
 }
 
 BOOL platform::FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA entry)
 {
-    auto& cursor = fake::searchCursors.at(search);
-    const auto& entries = world.listings[cursor.first];
-    if (++cursor.second >= entries.size())
-        return 0;
-    fake::FillEntry(entries[cursor.second], entry);
-    return 1;
+    auto& cursor = world.openSearches.at(search);
+    return fake::FillEntry(world.listings[cursor.first], cursor.second++, entry);
 }
 
 BOOL platform::FindClose(HANDLE search)
 {
     world.calls.push_back("FindClose");
-    if (world.openSearches.erase(search) == 0) {
-        ++world.badCloses;
-        return 0;
-    }
+    world.badCloses += world.openSearches.erase(search) == 0;
     return 1;
 }
 

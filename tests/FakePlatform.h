@@ -28,8 +28,8 @@ struct World {
 
     std::string output;              // everything written to standard output
     std::vector<std::string> calls;  // each platform call, with its path
-    std::set<HKEY> openKeys;
-    std::set<HANDLE> openSearches;
+    std::map<HKEY, HKEY> openKeys;  // each open key's hive
+    std::map<HANDLE, std::pair<std::string, std::size_t>> openSearches;  // folder, next entry
     int badCloses = 0;  // closes of a key or search that was not open
 };
 

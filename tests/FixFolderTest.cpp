@@ -20,7 +20,7 @@ TEST_F(FixFolderTest, FailedSetIsReportedAndEndsTheCallBeforeDesktopIni)
 
     FixFolder(folder.c_str());
 
-    EXPECT_EQ(fake::world.output, ToCp936(u8"\r\n修复\"" + folder + u8"\"失败!\r\n"));
+    EXPECT_EQ(FromCp936(fake::world.output), u8"\r\n修复\"" + folder + u8"\"失败!\r\n");
     EXPECT_EQ(fake::world.attributes[folder], DWORD{0x12});
     EXPECT_EQ(fake::CountCalls("GetFileAttributesExA " + folder + "\\desktop.ini"), 0);
     EXPECT_EQ(FixCallCount, 1u);
@@ -30,7 +30,7 @@ TEST_F(FixFolderTest, AbsentPathIsReportedAndStillCounted)
 {
     FixFolder(nullptr);
 
-    EXPECT_EQ(fake::world.output, ToCp936(u8"\r\n传入参数无效\r\n"));
+    EXPECT_EQ(FromCp936(fake::world.output), u8"\r\n传入参数无效\r\n");
     EXPECT_EQ(FixCallCount, 1u);
     EXPECT_TRUE(fake::world.calls.empty());
 }

@@ -55,8 +55,8 @@ TEST_P(RunRepairWayOut, ClosesEveryOpenedKeyOnceAndPausesOnlyWhenComplete)
 
     EXPECT_TRUE(fake::world.openKeys.empty());
     EXPECT_EQ(fake::world.badCloses, 0);
-    const std::string last = ToCp936(way.lastText);
-    const std::string& output = fake::world.output;
+    const std::string last = way.lastText;
+    const std::string output = FromCp936(fake::world.output);
     ASSERT_GE(output.size(), last.size());
     EXPECT_EQ(output.substr(output.size() - last.size()), last);
 

@@ -11,8 +11,6 @@ import unittest
 
 from wineprefix import wine_available
 
-SUFFIXES = ["Accessories", "Administrative Tools", "Startup", "Maintenance", "Games"]
-
 BANNER = ">>>  开始修复菜单显示英文 >>>>>>\r\n"
 USER_KEY_FAILED = "获取用户菜单注册表Key失败!\r\n"
 USER_ROOT_FAILED = "获取用户开始菜单路径失败!\r\n"
@@ -20,11 +18,6 @@ COMMON_KEY_FAILED = "获取通用菜单注册表Key失败!\r\n"
 COMMON_ROOT_FAILED = "获取通用开始菜单值失败!\r\n"
 CLOSING = ("\t修复开始菜完成，如果问题仍未修复请将存在错误提示及时反馈！\r\n"
            "\t感谢您的支持和关注，谢谢！\r\n")
-
-
-def menu_folders(root):
-    """The five top-level folders below a Start Menu root, in report order."""
-    return [root + "\\Programs\\" + name for name in SUFFIXES]
 
 
 def left_alone(path):
@@ -51,6 +44,12 @@ def no_desktop_ini(path):
 def as_written(text):
     """The bytes a report text becomes in a redirected standard output."""
     return text.encode("cp936").replace(b"\n", b"\r\n")
+
+
+def assert_report(case, output, expected):
+    """Compares a report with the expected bytes, decoded first for a readable diff."""
+    case.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
+    case.assertEqual(output, expected)
 
 
 def main():

@@ -5,9 +5,9 @@ import os
 import unittest
 
 import report
-from report import (CLOSING, BANNER, as_written, left_alone, menu_folders, missing,
+from report import (CLOSING, BANNER, as_written, left_alone, missing,
                     no_desktop_ini, repaired)
-from wineprefix import HIDDEN, SYSTEM, WinePrefix
+from wineprefix import HIDDEN, SYSTEM, WinePrefix, menu_folders
 
 READ_ONLY = 0x1
 DIRECTORY = 0x10
@@ -33,10 +33,7 @@ class CompletedRun(unittest.TestCase):
 
     def assertCompleted(self, status, output, report_text):
         self.assertEqual(status, 0)
-        self.assertEqual(output.decode("cp936", "replace"),
-                         (as_written(BANNER + report_text + CLOSING) + self.pause)
-                         .decode("cp936", "replace"))
-        self.assertEqual(output, as_written(BANNER + report_text + CLOSING) + self.pause)
+        report.assert_report(self, output, as_written(BANNER + report_text + CLOSING) + self.pause)
 
     def test_user_and_common_trees(self):
         user, common = r"C:\Menus\User", r"C:\Menus\All Users"

@@ -21,6 +21,13 @@ COMMON_KEY = "HKLM\\" + SHELL_FOLDERS
 HIDDEN = 0x2
 SYSTEM = 0x4
 
+MENU_FOLDERS = ["Accessories", "Administrative Tools", "Startup", "Maintenance", "Games"]
+
+
+def menu_folders(root):
+    """The five standard Programs folders below a Start Menu root, in menufix's order."""
+    return [root + "\\Programs\\" + name for name in MENU_FOLDERS]
+
 
 def wine_available():
     """Whether Wine and the zh_CN.UTF-8 locale it needs for code page 936 are here."""
@@ -80,13 +87,14 @@ class WinePrefix:
 
     # Programs
 
-    def run(self, program, *arguments):
+    def run(self, program, *arguments, under=()):
         """Runs a Windows program with standard output to a file, as a redirected run does.
 
+        under is a Linux command to run wine through, such as a timer.
         Returns (exit status as Linux sees it, bytes written to standard output).
         """
         with tempfile.TemporaryFile() as output:
-            status = subprocess.run(["wine", program, *arguments], env=self.env,
+            status = subprocess.run([*under, "wine", program, *arguments], env=self.env,
                                     stdin=subprocess.DEVNULL, stdout=output,
                                     stderr=subprocess.DEVNULL).returncode
             output.seek(0)
