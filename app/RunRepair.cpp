@@ -50,13 +50,22 @@ int RunRepair()
             WalkFolder(folder.c_str());
         }
     };
-    // An empty root would put every path below the root of the current
-    // drive, among folders of no Start Menu: it counts as unreadable.
+    // Only a root that makes absolute paths is used: C:\..., a bare C: (the
+    // suffix brings the backslash) or a UNC \\server\... Anything else,
+    // empty, ".", "C:foo" or an unexpanded "%USERPROFILE%", would lead below
+    // the current folder or drive, among folders of no Start Menu.
+    auto isAbsoluteRoot = [&] {
+        const char drive = PathBuffer[0];
+        if (drive == '\\')
+            return PathBuffer[1] == '\\';
+        const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+        return letter && PathBuffer[1] == ':' && (PathBuffer[2] == '\0' || PathBuffer[2] == '\\');
+    };
     auto readRoot = [&](HKEY key, const char* valueName) {
         return platform::RegQueryValueExA(key, valueName, nullptr, &type,
                                           reinterpret_cast<LPBYTE>(PathBuffer),
                                           &size) == ERROR_SUCCESS &&
-               PathBuffer[0] != '\0';
+               isAbsoluteRoot();
     };
 
     if (platform::RegOpenKeyA(HKEY_CURRENT_USER, ShellFoldersKey, &userKey) != ERROR_SUCCESS) {

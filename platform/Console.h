@@ -1,6 +1,6 @@
 #pragma once
-// Console output and the pause, under their C runtime names. Windows builds
-// use the C runtime itself; the unit tests link a fake that records the text.
+// Console output and the pause, under their C runtime names, passed to the C
+// runtime.
 #include <cstdio>
 
 namespace platform {

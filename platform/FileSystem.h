@@ -1,7 +1,6 @@
 #pragma once
 // The narrow file-system calls the repair and the walk make, under their
-// Windows names. Windows builds forward them to kernel32; the unit tests link
-// a fake in their place.
+// Windows names, forwarded to kernel32.
 #include <windows.h>
 
 namespace platform {

@@ -1,6 +1,6 @@
 #pragma once
-// The registry calls the run driver makes, under their Windows names. Windows
-// builds forward them to advapi32; the unit tests link a fake in their place.
+// The registry calls the run driver makes, under their Windows names,
+// forwarded to advapi32.
 #include <windows.h>
 
 namespace platform {

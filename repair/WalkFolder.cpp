@@ -1,9 +1,10 @@
 // WalkFolder: enumerates one folder and, for each subfolder, calls FixFolder
 // and then walks it in turn. Names beginning with "." are skipped with all
-// below them; linked folders (reparse points) are repaired but not entered.
-// Each call closes the search it opened.
+// below them, and so are linked folders (reparse points). Each call closes
+// the search it opened.
 #include "repair/WalkFolder.h"
 
+#include <cstring>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -27,13 +28,20 @@ void WalkFolder(const char* path)
                 continue;
             if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
                 continue;  // files, desktop.ini among them, stay untouched
+            // Setting a junction or link sets the folder it points to, which
+            // can be anywhere on the disk, or back up the tree.
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                continue;
 
-            const std::string child = std::string(path) + "\\" + entry.cFileName;
+            // "?" stands for a character the ANSI code page cannot spell, and
+            // is never a trail byte in it: such a long name reaches nothing,
+            // the short name reaches the folder.
+            const char* name = entry.cFileName;
+            if (std::strchr(name, '?') != nullptr && entry.cAlternateFileName[0] != '\0')
+                name = entry.cAlternateFileName;
+            const std::string child = std::string(path) + "\\" + name;
             FixFolder(child.c_str());
-            // A junction or link can lead anywhere on the disk, or back up
-            // the tree: following it would rewrite folders of no menu.
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                WalkFolder(child.c_str());
+            WalkFolder(child.c_str());
         } while (platform::FindNextFileA(search, &entry));
     }
     platform::FindClose(search);

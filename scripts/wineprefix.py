@@ -6,11 +6,16 @@ kept alive, so that registry keys deleted for a test stay deleted: a new
 session re-creates the Shell Folders keys a few seconds after it starts.
 """
 
+import codecs
+import collections
 import contextlib
 import glob
 import os
+import re
 import shutil
+import struct
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -22,6 +27,14 @@ HIDDEN = 0x2
 SYSTEM = 0x4
 
 MENU_FOLDERS = ["Accessories", "Administrative Tools", "Startup", "Maintenance", "Games"]
+
+# One call a program made into Windows: "KERNEL32.FindClose", its arguments
+# (numbers, or text for the strings Wine shows; Wine cuts a string after 80
+# bytes and ends it with "..."), and the number it returned.
+Call = collections.namedtuple("Call", "name arguments result")
+CALL = re.compile(r"(\w+):Call ([\w.]+)\((.*)\) ret=(\w+)$")
+RET = re.compile(r"(\w+):Ret  ([\w.]+)\(\) retval=(\w+) ret=(\w+)$")
+ARGUMENT = re.compile(r'(\w+)( "((?:[^"\\]|\\.)*)"(?:\.\.\.)?)?')
 
 
 def menu_folders(root):
@@ -42,6 +55,14 @@ class WinePrefix:
 
     def __init__(self, name="menufix"):
         self.path = tempfile.mkdtemp(prefix=name + "-wine-")
+        # The reaper removes the prefix when this process ends, also when it
+        # is killed: it waits for its standard input to close.
+        self.reaper = subprocess.Popen(
+            [sys.executable, "-c", "import sys, wineprefix; sys.stdin.read(); "
+             "wineprefix.remove(sys.argv[1])", self.path],
+            env=dict(os.environ, PYTHONPATH=os.path.dirname(os.path.abspath(__file__))),
+            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
         self.env = dict(os.environ)
         self.env.update(WINEPREFIX=self.path, WINEDEBUG="-all", LANG="zh_CN.UTF-8",
                         LC_ALL="zh_CN.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -53,7 +74,8 @@ class WinePrefix:
             self.delete_key(USER_KEY)
             self._quiet(["wineserver", "-w"])
             # Standard handles on /dev/null: the server outlives this call.
-            self._quiet(["wineserver", "-p"])
+            # Kept alive between runs, but not for long after the last one.
+            self._quiet(["wineserver", "-p60"])
             self._quiet(["wine", "cmd", "/c", "exit"])
             deadline = time.monotonic() + 60
             while not self._reg("query", USER_KEY) and time.monotonic() < deadline:
@@ -68,36 +90,29 @@ class WinePrefix:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
 
     def close(self):
-        subprocess.run(["wineserver", "-k"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        subprocess.run(["wineserver", "-w"], env=self.env, stdin=subprocess.DEVNULL,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if not os.path.isdir(self.path):
-            return
-        # The server's socket folder is named after the prefix's device and inode.
-        prefix = os.stat(self.path)
-        for server in glob.glob("/tmp/*wine-*/server-%x-%x" % (prefix.st_dev, prefix.st_ino)):
-            shutil.rmtree(server, ignore_errors=True)
-            with contextlib.suppress(OSError):
-                os.rmdir(os.path.dirname(server))
-        for folder, _, _ in os.walk(self.path):  # read-only folders made by make_tree
-            if not os.path.islink(folder):
-                os.chmod(folder, 0o755)
-        shutil.rmtree(self.path, ignore_errors=True)
+        """Ends the session and removes the prefix."""
+        self.reaper.stdin.close()
+        self.reaper.wait()
 
     # Programs
 
-    def run(self, program, *arguments, under=()):
+    def run(self, program, *arguments, under=(), cwd=None, relay=None):
         """Runs a Windows program with standard output to a file, as a redirected run does.
 
-        under is a Linux command to run wine through, such as a timer.
+        under is a Linux command to run wine through, such as a timer; cwd a
+        Windows path to start in. With relay, a list, the program's own calls
+        into Windows (see trace) are put into it.
         Returns (exit status as Linux sees it, bytes written to standard output).
         """
-        with tempfile.TemporaryFile() as output:
-            status = subprocess.run([*under, "wine", program, *arguments], env=self.env,
-                                    stdin=subprocess.DEVNULL, stdout=output,
-                                    stderr=subprocess.DEVNULL).returncode
+        env = dict(self.env, WINEDEBUG="+relay") if relay is not None else self.env
+        with tempfile.TemporaryFile() as output, tempfile.TemporaryFile() as log:
+            status = subprocess.run([*under, "wine", program, *arguments], env=env,
+                                    cwd=cwd and self.unix(cwd), stdin=subprocess.DEVNULL,
+                                    stdout=output, stderr=log).returncode
             output.seek(0)
+            if relay is not None:
+                log.seek(0)
+                relay += trace(program, log.read().decode("latin-1").splitlines())
             return status, output.read()
 
     def pause_prompt(self):
@@ -186,3 +201,60 @@ class WinePrefix:
                 with open(os.path.join(folder, name), "rb") as file:
                     contents[os.path.join(folder, name)] = file.read()
         return contents
+
+
+def trace(program, lines):
+    """The calls the program made itself, in order, read from Wine's relay trace.
+
+    Only calls from the program's image on its first thread count: not the
+    calls Wine's DLLs make to each other, nor other processes (such as the cmd
+    of the pause). Strings are decoded from code page 936.
+    """
+    with open(program, "rb") as image:
+        header = image.read(4096)
+    optional = struct.unpack_from("<I", header, 0x3C)[0] + 24
+    base, size = struct.unpack_from("<I", header, optional + 28)[0], \
+        struct.unpack_from("<I", header, optional + 56)[0]
+    calls, pending, thread = [], [], None
+    for line in lines:
+        call, ret = CALL.match(line), RET.match(line)
+        match = call or ret
+        if not match or not base <= int(match[4], 16) < base + size:
+            continue
+        thread = thread or match[1]
+        if match[1] != thread:
+            continue
+        if call:
+            pending.append((len(calls), call[2], call[4]))
+            calls.append(Call(call[2], [
+                codecs.escape_decode(text.encode("latin-1"))[0].decode("cp936", "replace") +
+                quoted[len(text) + 3:] if quoted else int(number, 16) for number, quoted, text in ARGUMENT.findall(call[3])],
+                None))
+        else:
+            index = next(i for i, name, at in reversed(pending) if (name, at) == (ret[2], ret[4]))
+            calls[index] = calls[index]._replace(result=int(ret[3], 16))
+    return calls
+
+
+def remove(path):
+    """Ends the Wine session of a prefix and removes it, with what is mounted in it."""
+    env = dict(os.environ, WINEPREFIX=path)
+    for command in (["wineserver", "-k"], ["wineserver", "-w"]):
+        subprocess.run(command, env=env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    if not os.path.isdir(path):
+        return
+    with open("/proc/self/mounts") as mounts:
+        points = [line.split()[1] for line in mounts if line.split()[1].startswith(path + "/")]
+    for point in reversed(points):
+        subprocess.run(["umount", "-l", point], stderr=subprocess.DEVNULL)
+    # The server's socket folder is named after the prefix's device and inode.
+    prefix = os.stat(path)
+    for server in glob.glob("/tmp/*wine-*/server-%x-%x" % (prefix.st_dev, prefix.st_ino)):
+        shutil.rmtree(server, ignore_errors=True)
+        with contextlib.suppress(OSError):
+            os.rmdir(os.path.dirname(server))
+    for folder, _, _ in os.walk(path):  # read-only folders made by make_tree
+        if not os.path.islink(folder):
+            os.chmod(folder, 0o755)
+    shutil.rmtree(path, ignore_errors=True)
