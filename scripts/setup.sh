@@ -2,7 +2,7 @@
 # build and Wine tools is missing, and builds a CMake preset.
 
 MENUFIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-MENUFIX_PACKAGES=(cmake make g++ python3 libgtest-dev g++-mingw-w64-i686
+MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686
                   wine wine32:i386 wine64 locales zip unzip)
 
 # Installs the missing packages (as root, or through sudo) and makes the

@@ -1,4 +1,4 @@
-"""The report menufix should write, built from its Chinese texts.
+"""What menufix should write and ask of Windows, for the Wine suite.
 
 Texts are encoded to code page 936 here, independently of the program, and
 every line feed becomes carriage return plus line feed, as the C runtime
@@ -9,7 +9,7 @@ import os
 import sys
 import unittest
 
-from wineprefix import wine_available
+from wineprefix import menu_folders, wine_available
 
 BANNER = ">>>  开始修复菜单显示英文 >>>>>>\r\n"
 USER_KEY_FAILED = "获取用户菜单注册表Key失败!\r\n"
@@ -18,6 +18,17 @@ COMMON_KEY_FAILED = "获取通用菜单注册表Key失败!\r\n"
 COMMON_ROOT_FAILED = "获取通用开始菜单值失败!\r\n"
 CLOSING = ("\t修复开始菜完成，如果问题仍未修复请将存在错误提示及时反馈！\r\n"
            "\t感谢您的支持和关注，谢谢！\r\n")
+
+# All a run may call once its banner is out: reading the registry, reading
+# and setting attribute words, listing folders, writing the report, pausing.
+# Anything that creates, writes, renames or deletes is missing on purpose.
+ALLOWED = {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "advapi32.RegCloseKey",
+           "KERNEL32.GetFileAttributesExA", "KERNEL32.SetFileAttributesA",
+           "KERNEL32.FindFirstFileA", "KERNEL32.FindNextFileA", "KERNEL32.FindClose",
+           "KERNEL32.CloseHandle", "msvcrt.fwrite", "msvcrt.fflush", "msvcrt.system",
+           "msvcrt.exit", "msvcrt.malloc", "msvcrt.free", "msvcrt.memcpy", "msvcrt.memset",
+           "msvcrt.strlen", "msvcrt.strchr", "msvcrt._errno"}
+FAILED_SEARCH = 0xFFFFFFFF
 
 
 def left_alone(path):
@@ -48,16 +59,56 @@ def as_written(text):
 
 def assert_report(case, output, expected):
     """Compares a report with the expected bytes, decoded first for a readable diff."""
+    case.maxDiff = None
     case.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
     case.assertEqual(output, expected)
 
 
+def assert_calls(case, calls, roots, links=()):
+    """Checks what menufix asked of Windows in a traced run over the given roots.
+
+    Only the allowed calls; 0x11 as the only attribute word, set only on the
+    menu folders of the roots and below them, never on or below a link; every
+    search and key closed once; desktop.ini looked up in menu folders only;
+    the report flushed right before the pause.
+    """
+    names = [call.name for call in calls]
+    calls = calls[names.index("msvcrt.fwrite"):]
+    case.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
+    args = lambda name: [call.arguments for call in calls if call.name == "KERNEL32." + name]  # noqa
+    menus = [folder for root in roots for folder in menu_folders(root)]
+    below = lambda path, folders: any(path == f or path.startswith(f + "\\") for f in folders)  # noqa
+    for path, word in args("SetFileAttributesA"):
+        case.assertEqual(word, 0x11, path)
+        case.assertTrue(below(path, menus) and not below(path, links), "set " + path)
+    for pattern, _ in args("FindFirstFileA"):
+        case.assertFalse(below(pattern, links), "walked " + pattern)
+
+    searches = [call.result for call in calls
+                if call.name == "KERNEL32.FindFirstFileA" and call.result != FAILED_SEARCH]
+    case.assertEqual(sorted(a[0] for a in args("FindClose")), sorted(searches))
+    keys = [call.arguments[0] for call in calls if call.name == "advapi32.RegQueryValueExA"]
+    closed = [call.arguments[0] for call in calls if call.name == "advapi32.RegCloseKey"]
+    opened = [call for call in calls if call.name == "advapi32.RegOpenKeyA" and call.result == 0]
+    case.assertEqual((sorted(closed), len(opened)), (sorted(keys), len(keys)), "keys closed")
+    case.assertFalse({a[0] for a in args("CloseHandle")} & set(searches + keys))
+
+    for path, _, _ in args("GetFileAttributesExA"):
+        if path.endswith("\\desktop.ini"):
+            case.assertIn(path[:-len("\\desktop.ini")], menus)
+    if "msvcrt.system" in names:
+        before_pause = names[names.index("msvcrt.system") - 1]
+        case.assertEqual(before_pause, "msvcrt.fflush", "report not flushed before the pause")
+
+
 def main():
-    """Runs a test module; exits 77, which CTest counts as skipped, without Wine."""
+    """Runs a test module. Exits 77, which CTest counts as skipped, without Wine or
+    when a test was skipped, so that a skip never shows as passed."""
     if not wine_available():
         print("skipped: Wine or the zh_CN.UTF-8 locale is not installed")
         sys.exit(77)
-    unittest.main(module="__main__", verbosity=2)
+    result = unittest.main(module="__main__", verbosity=2, exit=False).result
+    sys.exit(1 if not result.wasSuccessful() else 77 if result.skipped else 0)
 
 
 def programs():

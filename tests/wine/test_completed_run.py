@@ -1,25 +1,39 @@
 """Completed runs of the real menufix.exe under Wine: the report, byte for
-byte, the exit status, the pause, and what changed on disk."""
+byte, the exit status, the pause, what changed on disk, and what the program
+asked of Windows."""
 
+import ctypes
 import os
+import subprocess
 import unittest
 
 import report
-from report import (CLOSING, BANNER, as_written, left_alone, missing,
-                    no_desktop_ini, repaired)
+from report import (CLOSING, BANNER, as_written, left_alone, missing, no_desktop_ini,
+                    not_repaired, repaired)
 from wineprefix import HIDDEN, SYSTEM, WinePrefix, menu_folders
 
 READ_ONLY = 0x1
 DIRECTORY = 0x10
-LINK = 0x400
-
 INI = b"[.ShellClassInfo]\r\nLocalizedResourceName=@%SystemRoot%\\system32\\shell32.dll,-21761\r\n"
+
+
+def private_mounts():
+    """Moves this process into a mount namespace of its own; returns why it cannot."""
+    if os.geteuid() != 0:
+        return "a private mount namespace needs root"
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.unshare(0x20000) != 0:  # CLONE_NEWNS
+        return "unshare: " + os.strerror(ctypes.get_errno())
+    subprocess.run(["mount", "--make-rprivate", "/"], check=True)
+    return None
 
 
 class CompletedRun(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.menufix, cls.attrdump = report.programs()
+        # Before the Wine session starts, so that it sees the mounts made here.
+        cls.no_mounts = private_mounts()
         cls.wine = WinePrefix()
         cls.pause = cls.wine.pause_prompt()
 
@@ -27,9 +41,13 @@ class CompletedRun(unittest.TestCase):
     def tearDownClass(cls):
         cls.wine.close()
 
-    def run_menufix(self, user, common):
+    def run_menufix(self, user, common, links=(), traced=True):
         self.wine.set_roots(user, common)
-        return self.wine.run(self.menufix)
+        calls = [] if traced else None
+        status, output = self.wine.run(self.menufix, relay=calls)
+        if traced:
+            report.assert_calls(self, calls, [user, common], links)
+        return status, output
 
     def assertCompleted(self, status, output, report_text):
         self.assertEqual(status, 0)
@@ -46,35 +64,50 @@ class CompletedRun(unittest.TestCase):
                 "系统工具": ({"Deep": {}}, HIDDEN),
                 ".cache": ({"inner": ({}, HIDDEN), "data.bin": b"\x00\x01"}, HIDDEN),
                 "Notepad.lnk": (b"shortcut bytes", HIDDEN),
+                "誠運": {},  # both end in the byte of "\"
+                "한국어": {"Inner": {}},  # not in code page 936
             }, HIDDEN),
-            "Startup": ({"desktop.ini": (INI, HIDDEN | SYSTEM), "50%s %d off": {}}, READ_ONLY),
+            "Startup": ({"desktop.ini": (INI, HIDDEN | SYSTEM), "50%s %d off": {},
+                         "Hidden": ({}, READ_ONLY | HIDDEN)}, READ_ONLY),
             "Maintenance": b"a file where a folder belongs",
             "Games": {},
         })
+        w.make_tree(r"C:\Menus", {"Elsewhere": ({"Inside": ({}, HIDDEN)}, HIDDEN),
+                                  "Shared": {"desktop.ini": INI, "Sub": ({}, HIDDEN)}})
+        w.set_attributes(user + "\\Programs", HIDDEN)
         w.make_tree(common + "\\Programs", {
             "Accessories": {"desktop.ini": {}},
             "Administrative Tools": ({}, HIDDEN | SYSTEM),
             "Maintenance": {"desktop.ini": (INI, HIDDEN | SYSTEM)},
             "Games": {"A": {"B": {"C": {}}}, "D": {}, "Solitaire.lnk": b"lnk"},
         })
-        before = w.attributes(self.attrdump, user, common)
+        links = [u_games + "\\Link", u_acc + "\\up"]
+        w.link(links[0], r"C:\Menus\Elsewhere")
+        w.link(links[1], user + "\\Programs")
+        w.link(c_start, r"C:\Menus\Shared")  # a menu folder that is a link is still one
+        before = w.attributes(self.attrdump, r"C:\Menus")
         files = w.file_contents(r"C:\Menus")
 
-        status, output = self.run_menufix(user, common)
+        status, output = self.run_menufix(user, common, links)
 
         self.assertCompleted(status, output, "".join([
             repaired(u_acc),
             repaired(u_acc + "\\系统工具"),
             repaired(u_acc + "\\系统工具\\Deep"),
+            repaired(u_acc + "\\誠運"),
+            repaired(u_acc + "\\___~~KWB"),  # the short name Wine gives 한국어
+            repaired(u_acc + "\\___~~KWB\\Inner"),
             missing(u_adm),
             left_alone(u_start),
             repaired(u_start + "\\50%s %d off"),
+            repaired(u_start + "\\Hidden"),
             repaired(u_maint), no_desktop_ini(u_maint),
             repaired(u_games), no_desktop_ini(u_games),
             repaired(c_acc),
             repaired(c_acc + "\\desktop.ini"),
             repaired(c_adm), no_desktop_ini(c_adm),
-            missing(c_start),
+            repaired(c_start),
+            repaired(c_start + "\\Sub"),
             repaired(c_maint),
             repaired(c_games), no_desktop_ini(c_games),
             repaired(c_games + "\\A"),
@@ -83,39 +116,40 @@ class CompletedRun(unittest.TestCase):
             repaired(c_games + "\\D"),
         ]))
 
-        after = w.attributes(self.attrdump, user, common)
+        after = w.attributes(self.attrdump, r"C:\Menus")
         self.assertEqual(sorted(after), sorted(before), "nothing created, moved or deleted")
         self.assertEqual(w.file_contents(r"C:\Menus"), files)
-        # Wine cannot make a folder read-only, but the hidden and system bits go.
-        for folder in (u_acc, u_acc + "\\系统工具", c_adm):
+        # Wine cannot make a folder read-only, but the hidden and system bits go;
+        # one that reports read-only through its mode keeps it.
+        for folder in (u_acc, u_acc + "\\系统工具", c_adm, r"C:\Menus\Shared\Sub"):
             self.assertTrue(before[folder] & HIDDEN, folder)
             self.assertEqual(after[folder], DIRECTORY, folder)
-        self.assertEqual(after[u_start], READ_ONLY | DIRECTORY)
-        unchanged = [path for path in before
-                     if "\\.cache" in path or not before[path] & DIRECTORY]
+        self.assertEqual(after[u_start + "\\Hidden"], READ_ONLY | DIRECTORY)
+        unchanged = [path for path in before if "\\.cache" in path or "Elsewhere" in path
+                     or not (before[path] or 0) & DIRECTORY or path == user + "\\Programs"]
         unchanged.remove(u_maint)  # a top-level path is set whatever it names
-        self.assertIn(u_acc + "\\desktop.ini", unchanged)
+        self.assertIn(r"C:\Menus\Elsewhere\Inside", unchanged)
         self.assertEqual({p: after[p] for p in unchanged}, {p: before[p] for p in unchanged})
         self.assertEqual(after[u_maint] & READ_ONLY, READ_ONLY)
 
-    def test_linked_folder_is_repaired_but_not_entered(self):
-        root = r"C:\Linked"
+    def test_folders_that_cannot_be_set_are_reported_and_left_as_they_were(self):
+        if self.no_mounts:
+            self.skipTest(self.no_mounts)
+        root = r"C:\Mounted"
         accessories = menu_folders(root)[0]
-        self.wine.make_tree(root, {
-            "Programs": {"Accessories": {"desktop.ini": INI}},
-            "Elsewhere": {"Inside": ({}, HIDDEN)},
-        })
-        self.wine.link(accessories + "\\Link", root + "\\Elsewhere")
-        before = self.wine.attributes(self.attrdump, accessories + "\\Link")
-        self.assertEqual(before[accessories + "\\Link"] & LINK, LINK)
+        self.wine.make_tree(root + "\\Programs", {"Accessories": ({"Sub": ({}, HIDDEN)}, HIDDEN)})
+        folder = self.wine.unix(accessories)
+        subprocess.run(["mount", "--bind", folder, folder], check=True)
+        self.addCleanup(subprocess.run, ["umount", folder], check=True)
+        subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
+        before = self.wine.attributes(self.attrdump, root)
 
         status, output = self.run_menufix(root, root)
 
-        top_levels = [repaired(accessories) + repaired(accessories + "\\Link")]
-        top_levels += [missing(path) for path in menu_folders(root)[1:]]
-        self.assertCompleted(status, output, "".join(top_levels * 2))
-        inside = self.wine.attributes(self.attrdump, root + "\\Elsewhere\\Inside")
-        self.assertEqual(inside[root + "\\Elsewhere\\Inside"], DIRECTORY | HIDDEN)
+        top_levels = not_repaired(accessories) + not_repaired(accessories + "\\Sub")
+        top_levels += "".join(map(missing, menu_folders(root)[1:]))
+        self.assertCompleted(status, output, top_levels * 2)
+        self.assertEqual(self.wine.attributes(self.attrdump, root), before)
 
     def test_every_folder_of_a_large_tree_is_reported_once(self):
         root = r"C:\Large"
@@ -126,7 +160,7 @@ class CompletedRun(unittest.TestCase):
         expected += [games + "\\" + g + "\\" + s for g in tree for s in tree[g]]
         self.assertGreaterEqual(len(expected), 2000)
 
-        status, output = self.run_menufix(root, r"C:\Large\none")
+        status, output = self.run_menufix(root, r"C:\Large\none", traced=False)
 
         self.assertEqual(status, 0)
         text = output.decode("cp936")

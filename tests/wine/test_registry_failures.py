@@ -1,14 +1,13 @@
 """How the real menufix.exe under Wine reads its two Start Menu roots from
-the 32-bit registry view, and how each registry failure ends the run: one
-message, exit status -1 or -2 (255 or 254 as Linux sees them), no closing
-text and no pause."""
+the 32-bit registry view, and how each registry failure or refused root ends
+the run: one message, exit status -1 or -2 (255 or 254 as Linux sees them),
+every key it opened closed, no closing text and no pause."""
 
 import unittest
 
 import report
 from report import (BANNER, CLOSING, COMMON_KEY_FAILED, COMMON_ROOT_FAILED, USER_KEY_FAILED,
-                    USER_ROOT_FAILED, as_written, missing, no_desktop_ini,
-                    repaired)
+                    USER_ROOT_FAILED, as_written, missing, no_desktop_ini, repaired)
 from wineprefix import COMMON_KEY, USER_KEY, WinePrefix, menu_folders
 
 KEY_FAILED = 255
@@ -39,11 +38,15 @@ class RegistryFailures(unittest.TestCase):
     def setUp(self):
         self.wine.set_roots(USER, COMMON)
 
-    def assertRun(self, status, text, paused=False):
-        actual_status, output = self.wine.run(self.menufix)
+    def assertRun(self, status, text, paused=False, roots=(USER, COMMON), traced=True):
+        """Runs menufix from USER, so that a relative root would find its folders."""
+        calls = [] if traced else None
+        actual_status, output = self.wine.run(self.menufix, cwd=USER, relay=calls)
         expected = as_written(BANNER + text) + (self.pause if paused else b"")
         report.assert_report(self, output, expected)
         self.assertEqual(actual_status, status)
+        if traced:
+            report.assert_calls(self, calls, roots)
 
     def test_user_key_missing(self):
         self.wine.delete_key(USER_KEY)
@@ -63,32 +66,39 @@ class RegistryFailures(unittest.TestCase):
         self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=64)
         self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
 
-    def test_empty_roots_are_refused(self):
-        self.wine.set_roots("", COMMON)
-        self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
-        self.wine.set_roots(USER, "")
-        self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
+    def test_roots_that_are_not_absolute_paths_are_refused(self):
+        for data, kind in [("", "REG_SZ"), (".", "REG_SZ"), ("46", "REG_DWORD"),
+                           ("C:Roots\\User", "REG_SZ"), ("Roots\\User", "REG_SZ"),
+                           (r"%SystemDrive%\Roots\User", "REG_EXPAND_SZ")]:
+            with self.subTest(data=data, kind=kind):
+                self.wine.set_value(USER_KEY, "Start Menu", data, kind=kind)
+                self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
+                self.wine.set_roots(USER, "")
+                self.wine.set_value(COMMON_KEY, "Common Start Menu", data, kind=kind)
+                self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
+
+    def test_absolute_roots_are_used_as_they_stand(self):
+        # A bare drive takes the suffix's backslash; "%" is no reference here.
+        drive, unexpanded = "c:", r"C:\Roots\%USERNAME%"
+        self.wine.set_roots(drive, unexpanded)
+        every_pass_missing = "".join(map(missing, menu_folders(drive) + menu_folders(unexpanded)))
+        self.assertRun(0, every_pass_missing + CLOSING, paused=True, roots=(drive, unexpanded))
 
     def test_roots_of_257_bytes_are_read_and_of_258_refused(self):
         long_user = USER + "\\" + "u" * (257 - len(USER) - 1)
         long_common = COMMON + "\\" + "c" * (257 - len(COMMON) - 1)
         self.assertEqual((len(long_user), len(long_common)), (257, 257))
-        # Below a 257-byte root every path is too long for the file system.
+        # Below a 257-byte root every path is too long for the file system,
+        # and too long for the trace to show whole.
         every_pass_missing = "".join(map(missing, menu_folders(long_user) +
                                          menu_folders(long_common)))
         self.wine.set_roots(long_user, long_common)
-        self.assertRun(0, every_pass_missing + CLOSING, paused=True)
+        self.assertRun(0, every_pass_missing + CLOSING, paused=True, traced=False)
 
         self.wine.set_roots(long_user + "u", long_common)
         self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
         self.wine.set_roots(USER, long_common + "c")
         self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
-
-    def test_root_with_environment_references_is_used_unexpanded(self):
-        self.wine.set_value(USER_KEY, "Start Menu", r"%SystemDrive%\Roots\User", kind="REG_EXPAND_SZ")
-        unexpanded = "".join(map(missing, menu_folders(r"%SystemDrive%\Roots\User")))
-        self.assertRun(0, unexpanded + "".join(map(missing, menu_folders(COMMON))) + CLOSING,
-                       paused=True)
 
 
 if __name__ == "__main__":
