@@ -9,7 +9,7 @@ import os
 import sys
 import unittest
 
-from wineprefix import menu_folders, wine_available
+from wineprefix import WinePrefix, menu_folders, wine_available
 
 BANNER = ">>>  开始修复菜单显示英文 >>>>>>\r\n"
 USER_KEY_FAILED = "获取用户菜单注册表Key失败!\r\n"
@@ -101,6 +101,34 @@ def assert_calls(case, calls, roots, links=()):
         case.assertEqual(before_pause, "msvcrt.fflush", "report not flushed before the pause")
 
 
+class MenufixRun(unittest.TestCase):
+    """A test case with a Wine prefix of its own, kept for all its tests."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.menufix, cls.attrdump = os.environ["MENUFIX_EXE"], os.environ["ATTRDUMP_EXE"]
+        cls.wine = WinePrefix()
+        cls.pause = cls.wine.pause_prompt()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def assertRun(self, status, text, roots, completed=False, links=(), traced=True, cwd=None):
+        """Runs menufix, traced unless told, and checks its status, report and calls.
+
+        text is the report after the banner; a completed run adds the closing
+        text and the pause. roots are the Start Menu roots it was given.
+        """
+        calls = [] if traced else None
+        actual_status, output = self.wine.run(self.menufix, cwd=cwd, relay=calls)
+        expected = as_written(BANNER + text + (CLOSING if completed else ""))
+        assert_report(self, output, expected + (self.pause if completed else b""))
+        self.assertEqual(actual_status, status)
+        if traced:
+            assert_calls(self, calls, roots, links)
+
+
 def main():
     """Runs a test module. Exits 77, which CTest counts as skipped, without Wine or
     when a test was skipped, so that a skip never shows as passed."""
@@ -109,8 +137,3 @@ def main():
         sys.exit(77)
     result = unittest.main(module="__main__", verbosity=2, exit=False).result
     sys.exit(1 if not result.wasSuccessful() else 77 if result.skipped else 0)
-
-
-def programs():
-    """The programs under test, from the environment CTest gives the tests."""
-    return os.environ["MENUFIX_EXE"], os.environ["ATTRDUMP_EXE"]

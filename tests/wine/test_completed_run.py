@@ -5,12 +5,10 @@ asked of Windows."""
 import ctypes
 import os
 import subprocess
-import unittest
 
 import report
-from report import (CLOSING, BANNER, as_written, left_alone, missing, no_desktop_ini,
-                    not_repaired, repaired)
-from wineprefix import HIDDEN, SYSTEM, WinePrefix, menu_folders
+from report import left_alone, missing, no_desktop_ini, not_repaired, repaired
+from wineprefix import HIDDEN, SYSTEM, menu_folders
 
 READ_ONLY = 0x1
 DIRECTORY = 0x10
@@ -28,30 +26,12 @@ def private_mounts():
     return None
 
 
-class CompletedRun(unittest.TestCase):
+class CompletedRun(report.MenufixRun):
     @classmethod
     def setUpClass(cls):
-        cls.menufix, cls.attrdump = report.programs()
         # Before the Wine session starts, so that it sees the mounts made here.
         cls.no_mounts = private_mounts()
-        cls.wine = WinePrefix()
-        cls.pause = cls.wine.pause_prompt()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.close()
-
-    def run_menufix(self, user, common, links=(), traced=True):
-        self.wine.set_roots(user, common)
-        calls = [] if traced else None
-        status, output = self.wine.run(self.menufix, relay=calls)
-        if traced:
-            report.assert_calls(self, calls, [user, common], links)
-        return status, output
-
-    def assertCompleted(self, status, output, report_text):
-        self.assertEqual(status, 0)
-        report.assert_report(self, output, as_written(BANNER + report_text + CLOSING) + self.pause)
+        super().setUpClass()
 
     def test_user_and_common_trees(self):
         user, common = r"C:\Menus\User", r"C:\Menus\All Users"
@@ -85,12 +65,11 @@ class CompletedRun(unittest.TestCase):
         w.link(links[0], r"C:\Menus\Elsewhere")
         w.link(links[1], user + "\\Programs")
         w.link(c_start, r"C:\Menus\Shared")  # a menu folder that is a link is still one
+        w.set_roots(user, common)
         before = w.attributes(self.attrdump, r"C:\Menus")
         files = w.file_contents(r"C:\Menus")
 
-        status, output = self.run_menufix(user, common, links)
-
-        self.assertCompleted(status, output, "".join([
+        self.assertRun(0, "".join([
             repaired(u_acc),
             repaired(u_acc + "\\系统工具"),
             repaired(u_acc + "\\系统工具\\Deep"),
@@ -114,7 +93,7 @@ class CompletedRun(unittest.TestCase):
             repaired(c_games + "\\A\\B"),
             repaired(c_games + "\\A\\B\\C"),
             repaired(c_games + "\\D"),
-        ]))
+        ]), [user, common], completed=True, links=links)
 
         after = w.attributes(self.attrdump, r"C:\Menus")
         self.assertEqual(sorted(after), sorted(before), "nothing created, moved or deleted")
@@ -142,32 +121,27 @@ class CompletedRun(unittest.TestCase):
         subprocess.run(["mount", "--bind", folder, folder], check=True)
         self.addCleanup(subprocess.run, ["umount", folder], check=True)
         subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
+        self.wine.set_roots(root, root)
         before = self.wine.attributes(self.attrdump, root)
-
-        status, output = self.run_menufix(root, root)
 
         top_levels = not_repaired(accessories) + not_repaired(accessories + "\\Sub")
         top_levels += "".join(map(missing, menu_folders(root)[1:]))
-        self.assertCompleted(status, output, top_levels * 2)
+        self.assertRun(0, top_levels * 2, [root, root], completed=True)
         self.assertEqual(self.wine.attributes(self.attrdump, root), before)
 
-    def test_every_folder_of_a_large_tree_is_reported_once(self):
-        root = r"C:\Large"
+    def test_every_folder_of_a_large_tree_is_reported_once_in_walk_order(self):
+        root, elsewhere = r"C:\Large", r"C:\Large\none"
         games = menu_folders(root)[4]
         tree = {"G%02d" % i: {"S%02d" % j: {} for j in range(50)} for i in range(40)}
         self.wine.make_tree(games, tree)
-        expected = [games] + [games + "\\" + g for g in tree]
-        expected += [games + "\\" + g + "\\" + s for g in tree for s in tree[g]]
-        self.assertGreaterEqual(len(expected), 2000)
+        self.wine.set_roots(root, elsewhere)
+        walk = [games + "\\" + g + s for g in tree for s in ["", *("\\" + s for s in tree[g])]]
+        self.assertGreaterEqual(len(walk), 2000)
 
-        status, output = self.run_menufix(root, r"C:\Large\none", traced=False)
-
-        self.assertEqual(status, 0)
-        text = output.decode("cp936")
-        reported = [line[len('修复"'):-len('"成功!')] for line in text.split("\r\r\n")
-                    if line.startswith('修复"')]
-        self.assertEqual(sorted(reported), sorted(expected))
-        self.assertEqual(len(reported), len(set(reported)))
+        self.assertRun(0, "".join(map(missing, menu_folders(root)[:4])) + repaired(games) +
+                       no_desktop_ini(games) + "".join(map(repaired, walk)) +
+                       "".join(map(missing, menu_folders(elsewhere))),
+                       [root, elsewhere], completed=True, traced=False)
 
 
 if __name__ == "__main__":

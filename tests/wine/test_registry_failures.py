@@ -3,12 +3,10 @@ the 32-bit registry view, and how each registry failure or refused root ends
 the run: one message, exit status -1 or -2 (255 or 254 as Linux sees them),
 every key it opened closed, no closing text and no pause."""
 
-import unittest
-
 import report
-from report import (BANNER, CLOSING, COMMON_KEY_FAILED, COMMON_ROOT_FAILED, USER_KEY_FAILED,
-                    USER_ROOT_FAILED, as_written, missing, no_desktop_ini, repaired)
-from wineprefix import COMMON_KEY, USER_KEY, WinePrefix, menu_folders
+from report import (COMMON_KEY_FAILED, COMMON_ROOT_FAILED, USER_KEY_FAILED, USER_ROOT_FAILED,
+                    missing, no_desktop_ini, repaired)
+from wineprefix import COMMON_KEY, USER_KEY, menu_folders
 
 KEY_FAILED = 255
 ROOT_FAILED = 254
@@ -23,30 +21,18 @@ def user_pass(root):
     return repaired(folders[0]) + no_desktop_ini(folders[0]) + "".join(map(missing, folders[1:]))
 
 
-class RegistryFailures(unittest.TestCase):
+class RegistryFailures(report.MenufixRun):
     @classmethod
     def setUpClass(cls):
-        cls.menufix, _ = report.programs()
-        cls.wine = WinePrefix()
+        super().setUpClass()
         cls.wine.make_tree(USER + "\\Programs", {"Accessories": {}})
-        cls.pause = cls.wine.pause_prompt()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wine.close()
 
     def setUp(self):
         self.wine.set_roots(USER, COMMON)
 
-    def assertRun(self, status, text, paused=False, roots=(USER, COMMON), traced=True):
-        """Runs menufix from USER, so that a relative root would find its folders."""
-        calls = [] if traced else None
-        actual_status, output = self.wine.run(self.menufix, cwd=USER, relay=calls)
-        expected = as_written(BANNER + text) + (self.pause if paused else b"")
-        report.assert_report(self, output, expected)
-        self.assertEqual(actual_status, status)
-        if traced:
-            report.assert_calls(self, calls, roots)
+    def assertRun(self, status, text, roots=(USER, COMMON), **options):
+        # From USER, so that a relative root would find its folders.
+        super().assertRun(status, text, roots, cwd=USER, **options)
 
     def test_user_key_missing(self):
         self.wine.delete_key(USER_KEY)
@@ -82,7 +68,7 @@ class RegistryFailures(unittest.TestCase):
         drive, unexpanded = "c:", r"C:\Roots\%USERNAME%"
         self.wine.set_roots(drive, unexpanded)
         every_pass_missing = "".join(map(missing, menu_folders(drive) + menu_folders(unexpanded)))
-        self.assertRun(0, every_pass_missing + CLOSING, paused=True, roots=(drive, unexpanded))
+        self.assertRun(0, every_pass_missing, completed=True, roots=(drive, unexpanded))
 
     def test_roots_of_257_bytes_are_read_and_of_258_refused(self):
         long_user = USER + "\\" + "u" * (257 - len(USER) - 1)
@@ -93,7 +79,7 @@ class RegistryFailures(unittest.TestCase):
         every_pass_missing = "".join(map(missing, menu_folders(long_user) +
                                          menu_folders(long_common)))
         self.wine.set_roots(long_user, long_common)
-        self.assertRun(0, every_pass_missing + CLOSING, paused=True, traced=False)
+        self.assertRun(0, every_pass_missing, completed=True, traced=False)
 
         self.wine.set_roots(long_user + "u", long_common)
         self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
