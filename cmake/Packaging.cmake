@@ -6,8 +6,11 @@
 # Windows 7 Explorer ignores the UTF-8 name flag and would garble a Chinese one.
 set(MENUFIX_GUIDE ${PROJECT_SOURCE_DIR}/docs/guide-zh.txt)
 
-install(TARGETS menufix RUNTIME DESTINATION .)
-install(FILES ${MENUFIX_GUIDE} DESTINATION .)
+# One component for each file: CPack adds a folder's files in the order the
+# file system lists them, which differs between machines, but components in
+# the order of their names, so the entries keep one order everywhere.
+install(TARGETS menufix RUNTIME DESTINATION . COMPONENT program)
+install(FILES ${MENUFIX_GUIDE} DESTINATION . COMPONENT guide)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME menufix)
@@ -16,6 +19,13 @@ set(CPACK_PACKAGE_FILE_NAME menufix-${PROJECT_VERSION}-win32)
 # files into a folder named after the archive, and opening the archive shows
 # menufix.exe at once.
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
+set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
+# Entry times from the last commit (see PackageTime.cmake), and the archive's
+# SHA-256 written beside it as <archive>.sha256 for those who download it.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageTime.cmake)
+set(CPACK_MENUFIX_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_PACKAGE_CHECKSUM SHA256)
 # cpack run from elsewhere (cpack --preset) still writes into the build tree.
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 include(CPack)

@@ -1,6 +1,7 @@
 """Times menufix.exe under Wine against the attrib command a user would run
-instead and against a bare dir walk, measures its peak memory at two tree
-sizes, and prints the results as Markdown for the README.
+instead, a bare dir walk and the floor (listfloor.exe, which only lists the
+same folders), measures its peak memory at two tree sizes, and prints the
+results as Markdown for the README.
 
 Run through bench.sh, which builds the program first.
 """
@@ -19,6 +20,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 from wineprefix import WinePrefix, menu_folders, wine_available
 
 MENUFIX = os.path.join(ROOT, "build", "win32", "menufix.exe")
+LISTFLOOR = os.path.join(ROOT, "build", "win32", "scripts", "listfloor.exe")
 # Levels below each menu folder, the same for every folder count, so that the
 # memory figures differ only in the number of folders.
 DEPTH = 3
@@ -114,6 +116,7 @@ def bench(wine, folders, runs):
         "menufix": [MENUFIX],
         "attrib": ["cmd", "/c", *chained[1:]],
         "dir": ["cmd", "/c", "dir", "/s", "/b", "/ad", *menu],
+        "floor": [LISTFLOOR, *menu],
         "exit": ["cmd", "/c", "exit"],
     }
 
@@ -126,6 +129,7 @@ def bench(wine, folders, runs):
           "menufix reported %d folders, not %d" % (len(repaired), folders + len(menu)))
     listed = len(lines(warm["dir"][2]))
     check(listed == folders, "dir listed %d folders" % listed)
+    check(warm["floor"][1] == 0, "listfloor.exe could not list the menu folders")
     # attrib's +r prints nothing: its listing form, with the same /s /d,
     # shows that it reaches every folder.
     listed = sum(len(lines(wine.run("attrib", folder + "\\*", "/s", "/d")[1])) for folder in menu)
@@ -159,6 +163,9 @@ def markdown(folders, runs, commands, medians, peaks):
          "%.3f s" % medians["attrib"], ratio("attrib")),
         ("Time: `wine cmd /c dir /s /b /ad <five menu folders>`",
          "%.3f s" % medians["dir"], ratio("dir")),
+        ("Time: `wine listfloor.exe <five menu folders>` (the floor: listing alone)",
+         "%.3f s" % medians["floor"],
+         "%s; menufix ÷ floor = %.2f" % (ratio("floor"), medians["menufix"] / medians["floor"])),
         ("Time: `wine cmd /c exit` (Wine start-up alone)",
          "%.3f s" % medians["exit"], ratio("exit")),
         ("Peak memory: menufix.exe, {:,} folders".format(small), kib(peaks[small]), ""),
@@ -171,7 +178,7 @@ def markdown(folders, runs, commands, medians, peaks):
             date, cpus, model, wine_version),
         "Times are wall-clock medians of {} runs after one warm-up, on {:,} folders {} levels"
         " deep below the five menu folders of one Start Menu root; each includes starting"
-        " Wine's processes (one for menufix and dir; for attrib, one for cmd and one per"
+        " Wine's processes (one for menufix, dir and listfloor; for attrib, one for cmd and one per"
         " attrib), and nothing is subtracted. Peak memory is the maximum resident set of the"
         " Wine process running the program (GNU time `%M`), median of {} runs, on trees of the"
         " same depth.".format(runs, folders, DEPTH, runs),
@@ -183,9 +190,12 @@ def markdown(folders, runs, commands, medians, peaks):
     text += ["", "What ran, each as `wine <command>` with standard input on /dev/null and"
              " standard output to a file. Wine's attrib sets folders with `/s /d`; Wine keeps"
              " no read-only bit on folders, for attrib as for menufix, so every run does the"
-             " same work:", "", "```"]
-    text += [subprocess.list2cmdline([os.path.relpath(MENUFIX, ROOT)] if command == [MENUFIX]
-                                     else command) for command in commands.values()]
+             " same work. listfloor.exe (`scripts/listfloor.cpp`) walks the same folders with"
+             " FindFirstFileA, FindNextFileA and FindClose alone, setting and printing nothing:"
+             " no walk of them can cost less.", "", "```"]
+    text += [subprocess.list2cmdline([os.path.relpath(command[0], ROOT), *command[1:]]
+                                     if command[0] in (MENUFIX, LISTFLOOR) else command)
+             for command in commands.values()]
     return "\n".join(text + ["```"])
 
 
@@ -197,7 +207,8 @@ def main():
     check(options.folders >= 5 and options.runs >= 1,
           "--folders must be at least 5 (one per menu folder) and --runs at least 1")
     check(wine_available(), "Wine or the zh_CN.UTF-8 locale is missing; run through bench.sh")
-    check(os.path.exists(MENUFIX), MENUFIX + " is not built; run through bench.sh")
+    for program in (MENUFIX, LISTFLOOR):
+        check(os.path.exists(program), program + " is not built; run through bench.sh")
     # A plain kill must still end the Wine session and remove the prefix.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
 

@@ -7,4 +7,4 @@ cd "$MENUFIX_ROOT"
 
 menufix_install
 menufix_build win32 >/dev/null
-exec python3 scripts/demo.py build/win32/menufix.exe build/win32/tests/attrdump.exe
+exec python3 scripts/demo.py build/win32/menufix.exe build/win32/scripts/attrdump.exe

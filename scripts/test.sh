@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds menufix.exe and runs every test: the
-# program under Wine, the executable itself and the release archive.
+# program under Wine, the executable itself and the release archive. Then
+# builds the release again from a copy of the sources in another folder and
+# checks that the program and the archive come out the same, byte for byte.
 set -euo pipefail
 source "$(dirname "$0")/setup.sh"
 cd "$MENUFIX_ROOT"
@@ -8,3 +10,16 @@ cd "$MENUFIX_ROOT"
 menufix_install
 menufix_build win32
 ctest --preset win32 -j "$(nproc)"
+
+# The copy takes the git history along (the archive is dated by the last
+# commit) but not the file times: -m gives every file a new one.
+copy=$(mktemp -d)
+trap 'rm -rf "$copy"' EXIT
+tar -C "$MENUFIX_ROOT" --exclude=./build -cf - . | tar -C "$copy" -xmf -
+cmake -S "$copy" --preset win32 >/dev/null
+cmake --build "$copy/build/win32" -j "$(nproc)" --target package >/dev/null
+cd build/win32
+for file in menufix.exe menufix-*-win32.zip; do
+    cmp "$file" "$copy/build/win32/$file"
+    echo "Reproducible: $file"
+done

@@ -1,5 +1,6 @@
 """Checks menufix.exe itself: a 32-bit console program that needs no DLL
-beyond Windows' own and carries a manifest asking for no elevation.
+beyond Windows' own, carries a manifest asking for no elevation, and is
+stripped and hardened as Visual Studio links a console program.
 
 usage: test_executable.py OBJDUMP MENUFIX_EXE
 """
@@ -13,12 +14,14 @@ import xml.etree.ElementTree as ElementTree
 OBJDUMP, EXE = None, None
 WINDOWS_DLLS = {"KERNEL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"}
 RT_MANIFEST = 0x18
+# DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE
+VISUAL_STUDIO_DLL_CHARACTERISTICS = 0x8140
 
 
 class Executable(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.headers = subprocess.run([OBJDUMP, "-p", EXE], check=True, capture_output=True,
+        cls.headers = subprocess.run([OBJDUMP, "-p", "-t", EXE], check=True, capture_output=True,
                                      text=True).stdout
         with open(EXE, "rb") as exe:
             cls.image = exe.read()
@@ -31,6 +34,17 @@ class Executable(unittest.TestCase):
         imported = {name.upper() for name in re.findall(r"DLL Name: (\S+)", self.headers)}
         self.assertTrue(imported, "no import table found")
         self.assertLessEqual(imported, WINDOWS_DLLS)
+
+    def test_is_stripped_and_hardened(self):
+        self.assertTrue(re.search(r"SYMBOL TABLE:\s+no symbols", self.headers), "symbols left in")
+        # ASLR moves the image only where base relocations are kept.
+        relocations = re.search(r"Entry 5 [0-9a-f]+ ([0-9a-f]+) Base Relocation", self.headers)
+        self.assertNotEqual(int(relocations.group(1), 16), 0, "no base relocations")
+        flags = re.search(r"DllCharacteristics\s+([0-9a-f]+)", self.headers).group(1)
+        self.assertEqual(hex(int(flags, 16)), hex(VISUAL_STUDIO_DLL_CHARACTERISTICS))
+        # The symbols are gone, but the cookie check's failure message is
+        # linked in only when some function checks a stack cookie.
+        self.assertTrue(b"*** stack smashing detected ***" in self.image, "no stack cookies")
 
     def test_manifest_is_embedded_and_asks_for_no_elevation(self):
         resources = self.headers[self.headers.index("Resource Directory section"):]
