@@ -1,9 +1,5 @@
-"""What menufix should write and ask of Windows, for the Wine suite.
-
-Texts are encoded to code page 936 here, independently of the program, and
-every line feed becomes carriage return plus line feed, as the C runtime
-writes standard output to a redirected file in text mode.
-"""
+"""What menufix should write and ask of Windows, for the Wine suite. Texts are
+encoded to code page 936 here, independently of the program."""
 
 import os
 import sys
@@ -28,11 +24,8 @@ ALLOWED = {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "advapi32.RegClo
            "KERNEL32.CloseHandle", "msvcrt.fwrite", "msvcrt.fflush", "msvcrt.system",
            "msvcrt.exit", "msvcrt.malloc", "msvcrt.free", "msvcrt.memcpy", "msvcrt.memset",
            "msvcrt.strlen", "msvcrt.strchr", "msvcrt._errno"}
-FAILED_SEARCH = 0xFFFFFFFF
-
-
-def left_alone(path):
-    return "\r\n"
+# The C runtime's writers to standard output: the first call of one is the banner.
+WRITERS = {"msvcrt." + name for name in ("fwrite", "fputc", "fputs", "puts", "printf", "vprintf")}
 
 
 def repaired(path):
@@ -52,28 +45,10 @@ def no_desktop_ini(path):
             "请从其他机器拷贝一份!\r\n<<-\r\n" % path)
 
 
-def as_written(text):
-    """The bytes a report text becomes in a redirected standard output."""
-    return text.encode("cp936").replace(b"\n", b"\r\n")
-
-
-def assert_report(case, output, expected):
-    """Compares a report with the expected bytes, decoded first for a readable diff."""
-    case.maxDiff = None
-    case.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
-    case.assertEqual(output, expected)
-
-
 def assert_calls(case, calls, roots, links=()):
-    """Checks what menufix asked of Windows in a traced run over the given roots.
-
-    Only the allowed calls; 0x11 as the only attribute word, set only on the
-    menu folders of the roots and below them, never on or below a link; every
-    search and key closed once; desktop.ini looked up in menu folders only;
-    the report flushed right before the pause.
-    """
+    """Checks what menufix asked of Windows in a traced run over the given roots."""
     names = [call.name for call in calls]
-    calls = calls[names.index("msvcrt.fwrite"):]
+    calls = calls[min(i for i, name in enumerate(names) if name in WRITERS):]
     case.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
     args = lambda name: [call.arguments for call in calls if call.name == "KERNEL32." + name]  # noqa
     menus = [folder for root in roots for folder in menu_folders(root)]
@@ -84,8 +59,8 @@ def assert_calls(case, calls, roots, links=()):
     for pattern, _ in args("FindFirstFileA"):
         case.assertFalse(below(pattern, links), "walked " + pattern)
 
-    searches = [call.result for call in calls
-                if call.name == "KERNEL32.FindFirstFileA" and call.result != FAILED_SEARCH]
+    searches = [call.result for call in calls  # a failed search gives INVALID_HANDLE_VALUE
+                if call.name == "KERNEL32.FindFirstFileA" and call.result != 0xFFFFFFFF]
     case.assertEqual(sorted(a[0] for a in args("FindClose")), sorted(searches))
     keys = [call.arguments[0] for call in calls if call.name == "advapi32.RegQueryValueExA"]
     closed = [call.arguments[0] for call in calls if call.name == "advapi32.RegCloseKey"]
@@ -103,7 +78,6 @@ def assert_calls(case, calls, roots, links=()):
 
 class MenufixRun(unittest.TestCase):
     """A test case with a Wine prefix of its own, kept for all its tests."""
-
     @classmethod
     def setUpClass(cls):
         cls.menufix, cls.attrdump = os.environ["MENUFIX_EXE"], os.environ["ATTRDUMP_EXE"]
@@ -115,23 +89,23 @@ class MenufixRun(unittest.TestCase):
         cls.wine.close()
 
     def assertRun(self, status, text, roots, completed=False, links=(), traced=True, cwd=None):
-        """Runs menufix, traced unless told, and checks its status, report and calls.
-
-        text is the report after the banner; a completed run adds the closing
-        text and the pause. roots are the Start Menu roots it was given.
-        """
+        """Runs menufix, traced unless told, and checks its status, its report
+        after the banner (with closing text and pause if completed) and its calls."""
         calls = [] if traced else None
         actual_status, output = self.wine.run(self.menufix, cwd=cwd, relay=calls)
-        expected = as_written(BANNER + text + (CLOSING if completed else ""))
-        assert_report(self, output, expected + (self.pause if completed else b""))
+        # In text mode each line feed goes out as carriage return, line feed.
+        expected = (BANNER + text + (CLOSING if completed else "")).encode("cp936")
+        expected = expected.replace(b"\n", b"\r\n") + (self.pause if completed else b"")
+        self.maxDiff = None  # decoded first, for a readable difference
+        self.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
+        self.assertEqual(output, expected)
         self.assertEqual(actual_status, status)
         if traced:
             assert_calls(self, calls, roots, links)
 
 
 def main():
-    """Runs a test module. Exits 77, which CTest counts as skipped, without Wine or
-    when a test was skipped, so that a skip never shows as passed."""
+    """Runs a test module; exits 77, skipped to CTest, without Wine or if a test skipped."""
     if not wine_available():
         print("skipped: Wine or the zh_CN.UTF-8 locale is not installed")
         sys.exit(77)

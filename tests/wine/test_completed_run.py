@@ -7,7 +7,7 @@ import os
 import subprocess
 
 import report
-from report import left_alone, missing, no_desktop_ini, not_repaired, repaired
+from report import missing, no_desktop_ini, not_repaired, repaired
 from wineprefix import HIDDEN, SYSTEM, menu_folders
 
 READ_ONLY = 0x1
@@ -18,11 +18,9 @@ INI = b"[.ShellClassInfo]\r\nLocalizedResourceName=@%SystemRoot%\\system32\\shel
 
 def private_mounts():
     """Moves this process into a mount namespace of its own; returns why it cannot."""
-    if os.geteuid() != 0:
-        return "a private mount namespace needs root"
     libc = ctypes.CDLL(None, use_errno=True)
     if libc.unshare(0x20000) != 0:  # CLONE_NEWNS
-        return "unshare: " + os.strerror(ctypes.get_errno())
+        return "no private mount namespace (it needs root): " + os.strerror(ctypes.get_errno())
     subprocess.run(["mount", "--make-rprivate", "/"], check=True)
     return None
 
@@ -78,7 +76,7 @@ class CompletedRun(report.MenufixRun):
             repaired(u_acc + "\\___~~KWB"),  # the short name Wine gives 한국어
             repaired(u_acc + "\\___~~KWB\\Inner"),
             missing(u_adm),
-            left_alone(u_start),
+            "\r\n",  # Startup is already 0x11
             repaired(u_start + "\\50%s %d off"),
             repaired(u_start + "\\Hidden"),
             repaired(u_maint), no_desktop_ini(u_maint),
@@ -131,8 +129,7 @@ class CompletedRun(report.MenufixRun):
         tree = {"G%02d" % i: {"S%02d" % j: {} for j in range(50)} for i in range(40)}
         self.wine.make_tree(games, tree)
         self.wine.set_roots(root, elsewhere)
-        walk = [games + "\\" + g + s for g in tree for s in ["", *("\\" + s for s in tree[g])]]
-        self.assertGreaterEqual(len(walk), 2000)
+        walk = [games + "\\" + g + s for g in tree for s in ["", *("\\" + t for t in tree[g])]]
 
         self.assertRun(0, "".join(map(missing, menu_folders(root)[:4])) + repaired(games) +
                        no_desktop_ini(games) + "".join(map(repaired, walk)) +

@@ -71,15 +71,12 @@ class RegistryFailures(report.MenufixRun):
         self.assertRun(0, every_pass_missing, completed=True, roots=(drive, unexpanded))
 
     def test_roots_of_257_bytes_are_read_and_of_258_refused(self):
-        long_user = USER + "\\" + "u" * (257 - len(USER) - 1)
-        long_common = COMMON + "\\" + "c" * (257 - len(COMMON) - 1)
-        self.assertEqual((len(long_user), len(long_common)), (257, 257))
+        long_user, long_common = USER.ljust(257, "u"), COMMON.ljust(257, "c")
         # Below a 257-byte root every path is too long for the file system,
         # and too long for the trace to show whole.
-        every_pass_missing = "".join(map(missing, menu_folders(long_user) +
-                                         menu_folders(long_common)))
         self.wine.set_roots(long_user, long_common)
-        self.assertRun(0, every_pass_missing, completed=True, traced=False)
+        self.assertRun(0, "".join(map(missing, menu_folders(long_user) + menu_folders(long_common))),
+                       completed=True, traced=False)
 
         self.wine.set_roots(long_user + "u", long_common)
         self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)

@@ -1,0 +1,93 @@
+"""Checks the release archive, its checksum, and the program and the guide in it.
+
+usage: test_release.py OBJDUMP ZIP VERSION
+"""
+
+import hashlib
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import unittest
+import xml.etree.ElementTree as ElementTree
+import zipfile
+
+OBJDUMP, ZIP_PATH, VERSION = None, None, None
+RT_MANIFEST = 0x18
+DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x8000
+
+
+class Release(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        with zipfile.ZipFile(ZIP_PATH) as archive, tempfile.NamedTemporaryFile() as exe:
+            cls.names = archive.namelist()
+            cls.exe, cls.guide = archive.read("menufix.exe"), archive.read("guide-zh.txt")
+            exe.write(cls.exe)
+            exe.flush()
+            cls.headers = subprocess.run([OBJDUMP, "-p", "-t", exe.name], check=True,
+                                         capture_output=True, text=True).stdout
+
+    def test_holds_program_and_guide_with_its_checksum_beside_it(self):
+        self.assertEqual(sorted(self.names), ["guide-zh.txt", "menufix.exe"])
+        with open(ZIP_PATH, "rb") as archive, open(ZIP_PATH + ".sha256") as checksum:
+            self.assertEqual(checksum.read().split(), [hashlib.sha256(archive.read()).hexdigest(),
+                                                       ZIP_PATH.rsplit("/", 1)[-1]])
+
+    def test_program_is_a_32_bit_console_program_that_needs_only_windows(self):
+        self.assertRegex(self.headers, r"Magic\s+010b\s+\(PE32\)")
+        self.assertRegex(self.headers, r"Subsystem\s+00000003\s+\(Windows CUI\)")
+        imported = {name.upper() for name in re.findall(r"DLL Name: (\S+)", self.headers)}
+        self.assertTrue(imported, "no import table found")
+        self.assertLessEqual(imported, {"KERNEL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"})
+
+    def test_program_is_stripped_and_hardened(self):
+        self.assertRegex(self.headers, r"SYMBOL TABLE:\s+no symbols", "symbols left in")
+        # ASLR moves the image only where base relocations are kept.
+        relocations = re.search(r"Entry 5 [0-9a-f]+ ([0-9a-f]+) Base Relocation", self.headers)
+        self.assertNotEqual(int(relocations.group(1), 16), 0, "no base relocations")
+        flags = int(re.search(r"DllCharacteristics\s+([0-9a-f]+)", self.headers).group(1), 16)
+        self.assertEqual(hex(flags), hex(DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE))
+        # The cookie check's failure message is linked in only where some
+        # function checks a stack cookie.
+        self.assertIn(b"*** stack smashing detected ***", self.exe, "no stack cookies")
+
+    def test_program_asks_for_no_elevation(self):
+        resources = self.headers[self.headers.index("Resource Directory section"):]
+        self.assertRegex(resources, r"Entry: ID: 0x0*%x, .*\n.*\n\w+\s+Entry: ID: 0x0*1," % RT_MANIFEST)
+        start = self.exe.index(b"<assembly")
+        end = self.exe.index(b"</assembly>", start) + len(b"</assembly>")
+        manifest = ElementTree.fromstring(self.exe[start:end])
+        levels = manifest.findall(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+        self.assertEqual([(e.get("level"), e.get("uiAccess")) for e in levels],
+                         [("asInvoker", "false")])
+
+    def test_version_resource_names_the_project_version(self):
+        # After the signature and structure version: file and product version.
+        start = self.exe.index(struct.pack("<I", 0xFEEF04BD))
+        major, minor, patch = (int(part) for part in VERSION.split("."))
+        self.assertEqual(struct.unpack_from("<6I", self.exe, start)[2:],
+                         ((major << 16) | minor, patch << 16) * 2)
+        # The strings, UTF-16 in the zh-CN Unicode block, padded with NULs.
+        strings = self.exe.decode("utf-16-le", "replace")
+        self.assertIn("080404b0", strings)
+        for key, value in [("FileVersion", VERSION), ("ProductVersion", VERSION),
+                           ("ProductName", "menufix"),
+                           ("FileDescription", "修复开始菜单文件夹显示英文名称")]:
+            self.assertRegex(strings, "%s\0+%s\0" % (key, re.escape(value)))
+        self.assertIn("Translation\0\0".encode("utf-16-le") + struct.pack("<HH", 0x804, 1200),
+                      self.exe)
+
+    def test_guide_opens_in_notepad_and_explains_messages_and_statuses(self):
+        self.assertTrue(self.guide.startswith(b"\xef\xbb\xbf"), "no UTF-8 byte order mark")
+        text = self.guide[3:].decode("utf-8")
+        self.assertEqual(text.count("\n"), text.count("\r\n"), "bare line feed")
+        self.assertTrue(text.endswith("\r\n") and "\r\r" not in text, "guide cut short or mangled")
+        for needle in ("desktop.ini", "-1", "-2", '修复"', "系统不存在", "管理员"):
+            self.assertIn(needle, text)
+
+
+if __name__ == "__main__":
+    OBJDUMP, ZIP_PATH, VERSION = sys.argv[1:4]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
