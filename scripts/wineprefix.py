@@ -226,14 +226,20 @@ def trace(program, lines):
             continue
         if call:
             pending.append((len(calls), call[2], call[4]))
-            calls.append(Call(call[2], [
-                codecs.escape_decode(text.encode("latin-1"))[0].decode("cp936", "replace") +
-                quoted[len(text) + 3:] if quoted else int(number, 16) for number, quoted, text in ARGUMENT.findall(call[3])],
-                None))
+            calls.append(Call(call[2], [argument(*found) for found in ARGUMENT.findall(call[3])],
+                              None))
         else:
             index = next(i for i, name, at in reversed(pending) if (name, at) == (ret[2], ret[4]))
             calls[index] = calls[index]._replace(result=int(ret[3], 16))
     return calls
+
+
+def argument(number, quoted, text):
+    """One argument of a Call line: a number, or a string with its C escapes undone."""
+    if not quoted:
+        return int(number, 16)
+    cut = "..." if quoted.endswith("...") else ""
+    return codecs.escape_decode(text.encode("latin-1"))[0].decode("cp936", "replace") + cut
 
 
 def remove(path):
