@@ -51,7 +51,7 @@ class Release(unittest.TestCase):
         self.assertEqual(hex(flags), hex(DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE))
         # The cookie check's failure message is linked in only where some
         # function checks a stack cookie.
-        self.assertIn(b"*** stack smashing detected ***", self.exe, "no stack cookies")
+        self.assertTrue(b"*** stack smashing detected ***" in self.exe, "no stack cookies")
 
     def test_program_asks_for_no_elevation(self):
         resources = self.headers[self.headers.index("Resource Directory section"):]
