@@ -212,9 +212,9 @@ def trace(program, lines):
     """
     with open(program, "rb") as image:
         header = image.read(4096)
-    optional = struct.unpack_from("<I", header, 0x3C)[0] + 24
-    base, size = struct.unpack_from("<I", header, optional + 28)[0], \
-        struct.unpack_from("<I", header, optional + 56)[0]
+    optional = struct.unpack_from("<I", header, 0x3C)[0] + 24  # after the COFF header
+    base = struct.unpack_from("<I", header, optional + 28)[0]  # ImageBase
+    size = struct.unpack_from("<I", header, optional + 56)[0]  # SizeOfImage
     calls, pending, thread = [], [], None
     for line in lines:
         call, ret = CALL.match(line), RET.match(line)

@@ -50,25 +50,26 @@ def assert_calls(case, calls, roots, links=()):
     names = [call.name for call in calls]
     calls = calls[min(i for i, name in enumerate(names) if name in WRITERS):]
     case.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
-    args = lambda name: [call.arguments for call in calls if call.name == "KERNEL32." + name]  # noqa
+    args = lambda name: [call.arguments for call in calls if call.name == name]  # noqa
     menus = [folder for root in roots for folder in menu_folders(root)]
     below = lambda path, folders: any(path == f or path.startswith(f + "\\") for f in folders)  # noqa
-    for path, word in args("SetFileAttributesA"):
+    for path, word in args("KERNEL32.SetFileAttributesA"):
         case.assertEqual(word, 0x11, path)
         case.assertTrue(below(path, menus) and not below(path, links), "set " + path)
-    for pattern, _ in args("FindFirstFileA"):
+    for pattern, _ in args("KERNEL32.FindFirstFileA"):
         case.assertFalse(below(pattern, links), "walked " + pattern)
 
     searches = [call.result for call in calls  # a failed search gives INVALID_HANDLE_VALUE
                 if call.name == "KERNEL32.FindFirstFileA" and call.result != 0xFFFFFFFF]
-    case.assertEqual(sorted(a[0] for a in args("FindClose")), sorted(searches))
-    keys = [call.arguments[0] for call in calls if call.name == "advapi32.RegQueryValueExA"]
-    closed = [call.arguments[0] for call in calls if call.name == "advapi32.RegCloseKey"]
+    case.assertEqual(sorted(a[0] for a in args("KERNEL32.FindClose")), sorted(searches))
+    # An opened key shows only as the first argument of the query that follows.
+    keys = [a[0] for a in args("advapi32.RegQueryValueExA")]
     opened = [call for call in calls if call.name == "advapi32.RegOpenKeyA" and call.result == 0]
-    case.assertEqual((sorted(closed), len(opened)), (sorted(keys), len(keys)), "keys closed")
-    case.assertFalse({a[0] for a in args("CloseHandle")} & set(searches + keys))
+    case.assertEqual((sorted(a[0] for a in args("advapi32.RegCloseKey")), len(opened)),
+                     (sorted(keys), len(keys)), "keys closed")
+    case.assertFalse({a[0] for a in args("KERNEL32.CloseHandle")} & set(searches + keys))
 
-    for path, _, _ in args("GetFileAttributesExA"):
+    for path, _, _ in args("KERNEL32.GetFileAttributesExA"):
         if path.endswith("\\desktop.ini"):
             case.assertIn(path[:-len("\\desktop.ini")], menus)
     if "msvcrt.system" in names:
