@@ -4,15 +4,18 @@
 // A registry failure ends the run at once with one message and -1 or -2.
 #include "app/RunRepair.h"
 
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "messages/RunMessages.h"
-#include "platform/Console.h"
-#include "platform/Registry.h"
 #include "repair/FixFolder.h"
 #include "repair/WalkFolder.h"
+#include "report/RunMessages.h"
+#include "report/WriteReport.h"
 
 namespace {
 constexpr char ShellFoldersKey[] =
@@ -23,7 +26,7 @@ constexpr DWORD RootCapacity = 258;
 
 int RunRepair()
 {
-    platform::printf("%s", MsgBanner);
+    WriteReport(MsgBanner);
 
     char PathBuffer[259];
     std::memset(PathBuffer, 0, sizeof PathBuffer);
@@ -36,11 +39,28 @@ int RunRepair()
         "\\Programs\\Maintenance", "\\Programs\\Games",
     };
 
+    // The pause prompt comes from another process: the report must be out
+    // before it, also when it goes to a file.
+    auto pause = [] {
+        std::fflush(stdout);
+        std::system("pause");
+    };
     auto closeKeys = [&] {
         if (userKey != nullptr)
-            platform::RegCloseKey(userKey);
+            RegCloseKey(userKey);
         if (commonKey != nullptr)
-            platform::RegCloseKey(commonKey);
+            RegCloseKey(commonKey);
+    };
+    // A window that menufix has to itself (started from Explorer) would close
+    // with the message unread, so there a failure waits for a key as well.
+    // Started from a command prompt or a script, it ends at once.
+    auto fail = [&](const char* message, int status) {
+        WriteReport(message);
+        closeKeys();
+        DWORD process = 0;
+        if (GetConsoleProcessList(&process, 1) == 1)
+            pause();
+        return status;
     };
     auto repairMenus = [&] {
         for (const std::string& suffix : MenuSubfolders) {
@@ -62,44 +82,31 @@ int RunRepair()
         return letter && PathBuffer[1] == ':' && (PathBuffer[2] == '\0' || PathBuffer[2] == '\\');
     };
     auto readRoot = [&](HKEY key, const char* valueName) {
-        return platform::RegQueryValueExA(key, valueName, nullptr, &type,
-                                          reinterpret_cast<LPBYTE>(PathBuffer),
-                                          &size) == ERROR_SUCCESS &&
+        return RegQueryValueExA(key, valueName, nullptr, &type,
+                                reinterpret_cast<LPBYTE>(PathBuffer), &size) == ERROR_SUCCESS &&
                isAbsoluteRoot();
     };
 
-    if (platform::RegOpenKeyA(HKEY_CURRENT_USER, ShellFoldersKey, &userKey) != ERROR_SUCCESS) {
+    if (RegOpenKeyA(HKEY_CURRENT_USER, ShellFoldersKey, &userKey) != ERROR_SUCCESS) {
         userKey = nullptr;
-        platform::printf("%s", MsgUserKeyFailed);
-        return -1;
+        return fail(MsgUserKeyFailed, -1);
     }
-    if (!readRoot(userKey, "Start Menu")) {
-        platform::printf("%s", MsgUserRootFailed);
-        closeKeys();
-        return -2;
-    }
+    if (!readRoot(userKey, "Start Menu"))
+        return fail(MsgUserRootFailed, -2);
     repairMenus();
 
-    if (platform::RegOpenKeyA(HKEY_LOCAL_MACHINE, ShellFoldersKey, &commonKey) != ERROR_SUCCESS) {
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, ShellFoldersKey, &commonKey) != ERROR_SUCCESS) {
         commonKey = nullptr;
-        platform::printf("%s", MsgCommonKeyFailed);
-        closeKeys();
-        return -1;
+        return fail(MsgCommonKeyFailed, -1);
     }
     std::memset(PathBuffer, 0, sizeof PathBuffer);
     size = RootCapacity;
-    if (!readRoot(commonKey, "Common Start Menu")) {
-        platform::printf("%s", MsgCommonRootFailed);
-        closeKeys();
-        return -2;
-    }
+    if (!readRoot(commonKey, "Common Start Menu"))
+        return fail(MsgCommonRootFailed, -2);
     repairMenus();
 
-    platform::printf("%s", MsgClosing);
+    WriteReport(MsgClosing);
     closeKeys();
-    // The pause prompt comes from another process: the report must be out
-    // before it, also when it goes to a file.
-    platform::fflush(stdout);
-    platform::system("pause");
+    pause();
     return 0;
 }

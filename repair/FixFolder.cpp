@@ -4,11 +4,12 @@
 // outcome on the console; returns nothing.
 #include "repair/FixFolder.h"
 
+#include <windows.h>
+
 #include <string>
 
-#include "messages/FixMessages.h"
-#include "platform/Console.h"
-#include "platform/FileSystem.h"
+#include "report/FixMessages.h"
+#include "report/WriteReport.h"
 
 std::uint32_t FixCallCount = 0;
 
@@ -18,34 +19,34 @@ constexpr DWORD MenuFolderAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_
 
 void FixFolder(const char* path)
 {
-    platform::printf("%s", MsgLineBreak);
+    WriteReport(MsgLineBreak);
     ++FixCallCount;
     if (path == nullptr) {
-        platform::printf("%s", MsgInvalidArgument);
+        WriteReport(MsgInvalidArgument);
         return;
     }
 
     WIN32_FILE_ATTRIBUTE_DATA record{};
-    if (!platform::GetFileAttributesExA(path, GetFileExInfoStandard, &record)) {
-        platform::printf(MsgPathMissing, path);
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &record)) {
+        WriteReport(MsgPathMissing, path);
         return;
     }
 
     // The whole word is compared, so hidden, system and archive bits are
     // cleared too: any of them can keep Explorer from localising the name.
     if (record.dwFileAttributes != MenuFolderAttributes) {
-        if (!platform::SetFileAttributesA(path, MenuFolderAttributes)) {
-            platform::printf(MsgRepairFailed, path);
+        if (!SetFileAttributesA(path, MenuFolderAttributes)) {
+            WriteReport(MsgRepairFailed, path);
             return;
         }
-        platform::printf(MsgRepairSucceeded, path);
+        WriteReport(MsgRepairSucceeded, path);
     }
 
     const std::string desktopIni = std::string(path) + "\\desktop.ini";
     // Only top-level menu folders are expected to carry their own desktop.ini.
     if (FixCallCount <= 1 &&
-        !platform::GetFileAttributesExA(desktopIni.c_str(), GetFileExInfoStandard, &record)) {
-        platform::printf(MsgDesktopIniFolder, path);
-        platform::printf("%s", MsgDesktopIniMissing);
+        !GetFileAttributesExA(desktopIni.c_str(), GetFileExInfoStandard, &record)) {
+        WriteReport(MsgDesktopIniFolder, path);
+        WriteReport(MsgDesktopIniMissing);
     }
 }

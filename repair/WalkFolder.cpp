@@ -4,10 +4,11 @@
 // the search it opened.
 #include "repair/WalkFolder.h"
 
+#include <windows.h>
+
 #include <cstring>
 #include <string>
 
-#include "platform/FileSystem.h"
 #include "repair/FixFolder.h"
 
 void WalkFolder(const char* path)
@@ -17,7 +18,7 @@ void WalkFolder(const char* path)
 
     const std::string pattern = std::string(path) + "\\*.*";
     WIN32_FIND_DATAA entry{};
-    const HANDLE search = platform::FindFirstFileA(pattern.c_str(), &entry);
+    const HANDLE search = FindFirstFileA(pattern.c_str(), &entry);
     if (search == INVALID_HANDLE_VALUE)
         return;
 
@@ -42,7 +43,7 @@ void WalkFolder(const char* path)
             const std::string child = std::string(path) + "\\" + name;
             FixFolder(child.c_str());
             WalkFolder(child.c_str());
-        } while (platform::FindNextFileA(search, &entry));
+        } while (FindNextFileA(search, &entry));
     }
-    platform::FindClose(search);
+    FindClose(search);
 }

@@ -23,7 +23,8 @@ ALLOWED = {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "advapi32.RegClo
            "KERNEL32.FindFirstFileA", "KERNEL32.FindNextFileA", "KERNEL32.FindClose",
            "KERNEL32.CloseHandle", "msvcrt.fwrite", "msvcrt.fflush", "msvcrt.system",
            "msvcrt.exit", "msvcrt.malloc", "msvcrt.free", "msvcrt.memcpy", "msvcrt.memset",
-           "msvcrt.strlen", "msvcrt.strchr", "msvcrt._errno"}
+           "msvcrt.strlen", "msvcrt.strchr", "msvcrt.strstr", "msvcrt._errno",
+           "KERNEL32.GetConsoleProcessList"}
 # The C runtime's writers to standard output: the first call of one is the banner.
 WRITERS = {"msvcrt." + name for name in ("fwrite", "fputc", "fputs", "puts", "printf", "vprintf")}
 

@@ -1,0 +1,7 @@
+#pragma once
+
+// Writes one message of the report to standard output. A "%s" in message
+// stands for path, a name as the narrow file calls give it (ANSI code page);
+// the rest of message is code page 936 text. A console is given the text as
+// characters, a file or a pipe the bytes, one write per message.
+void WriteReport(const char* message, const char* path = nullptr);
