@@ -6,7 +6,6 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -42,7 +41,7 @@ int RunRepair()
     // The pause prompt comes from another process: the report must be out
     // before it, also when it goes to a file.
     auto pause = [] {
-        std::fflush(stdout);
+        FlushReport();
         std::system("pause");
     };
     auto closeKeys = [&] {
@@ -60,6 +59,8 @@ int RunRepair()
         DWORD process = 0;
         if (GetConsoleProcessList(&process, 1) == 1)
             pause();
+        else
+            FlushReport();
         return status;
     };
     auto repairMenus = [&] {

@@ -11,49 +11,73 @@
 
 namespace {
 constexpr UINT ReportCodePage = 936;
+// A console write costs more than repairing a folder, so console text is
+// gathered and shown in batches: once this many characters wait, or once
+// this many milliseconds have passed since the last batch, and on a flush.
+constexpr std::size_t ConsoleBatchSize = 8192;
+constexpr DWORD ConsoleBatchDelay = 100;
 
-// Appends length bytes of the given code page to text as UTF-16.
-void AppendText(std::wstring& text, UINT codePage, const char* bytes, std::size_t length)
+std::wstring ConsoleText;
+DWORD ConsoleShownAt = 0;
+
+// Whether standard output is a console, asked once: where it goes does not
+// change during the run.
+bool ReportToConsole()
 {
-    if (length == 0)
-        return;
+    static DWORD mode = 0;
+    static const bool console = GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+    return console;
+}
+
+// Appends length bytes of the given code page to ConsoleText as UTF-16.
+void AppendConsoleText(UINT codePage, const char* bytes, std::size_t length)
+{
     const int size = static_cast<int>(length);
-    const int wide = MultiByteToWideChar(codePage, 0, bytes, size, nullptr, 0);
+    const int wide = size > 0 ? MultiByteToWideChar(codePage, 0, bytes, size, nullptr, 0) : 0;
     if (wide <= 0)
         return;
-    const std::size_t start = text.size();
-    text.resize(start + static_cast<std::size_t>(wide));
-    MultiByteToWideChar(codePage, 0, bytes, size, &text[start], wide);
+    const std::size_t start = ConsoleText.size();
+    ConsoleText.resize(start + static_cast<std::size_t>(wide));
+    MultiByteToWideChar(codePage, 0, bytes, size, &ConsoleText[start], wide);
+}
+
+void ShowConsoleText()
+{
+    DWORD written = 0;
+    WriteConsoleW(GetStdHandle(STD_OUTPUT_HANDLE), ConsoleText.data(),
+                  static_cast<DWORD>(ConsoleText.size()), &written, nullptr);
+    ConsoleText.clear();
+    ConsoleShownAt = GetTickCount();
 }
 }  // namespace
 
 void WriteReport(const char* message, const char* path)
 {
-    // Decided on the first message: where standard output goes does not
-    // change during the run.
-    static const HANDLE Output = GetStdHandle(STD_OUTPUT_HANDLE);
-    static DWORD OutputMode = 0;
-    static const bool ToConsole = GetConsoleMode(Output, &OutputMode) != 0;
-
-    // The path is put in as it stands, never read as a format.
+    // The path is put in where "%s" stands, as it is, never read as a format.
     const char* slot = path != nullptr ? std::strstr(message, "%s") : nullptr;
     const std::size_t before = slot != nullptr ? static_cast<std::size_t>(slot - message)
                                                : std::strlen(message);
     const char* after = slot != nullptr ? slot + 2 : message + before;
 
-    if (!ToConsole) {
+    if (!ReportToConsole()) {
         std::string bytes(message, before);
         if (slot != nullptr)
             bytes.append(path).append(after);
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return;
     }
-    std::wstring text;
-    AppendText(text, ReportCodePage, message, before);
+    AppendConsoleText(ReportCodePage, message, before);
     if (slot != nullptr) {
-        AppendText(text, GetACP(), path, std::strlen(path));
-        AppendText(text, ReportCodePage, after, std::strlen(after));
+        AppendConsoleText(GetACP(), path, std::strlen(path));
+        AppendConsoleText(ReportCodePage, after, std::strlen(after));
     }
-    DWORD written = 0;
-    WriteConsoleW(Output, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (ConsoleText.size() >= ConsoleBatchSize || GetTickCount() - ConsoleShownAt >= ConsoleBatchDelay)
+        ShowConsoleText();
+}
+
+void FlushReport()
+{
+    if (!ConsoleText.empty())
+        ShowConsoleText();
+    std::fflush(stdout);
 }

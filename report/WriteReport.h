@@ -5,3 +5,7 @@
 // the rest of message is code page 936 text. A console is given the text as
 // characters, a file or a pipe the bytes, one write per message.
 void WriteReport(const char* message, const char* path = nullptr);
+
+// Puts out whatever of the report is still held back. Called before the
+// pause, whose prompt comes from another process, and before the run ends.
+void FlushReport();
