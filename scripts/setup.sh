@@ -3,7 +3,7 @@
 
 MENUFIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686
-                  wine wine32:i386 wine64 locales zip unzip)
+                  wine wine32:i386 wine64 locales zip unzip tmux)
 
 # Installs the missing packages (as root, or through sudo) and makes the
 # zh_CN.UTF-8 locale, without which Wine's ANSI code page is not 936.
