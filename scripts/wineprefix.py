@@ -254,9 +254,12 @@ def remove(path):
         points = [line.split()[1] for line in mounts if line.split()[1].startswith(path + "/")]
     for point in reversed(points):
         subprocess.run(["umount", "-l", point], stderr=subprocess.DEVNULL)
-    # The server's socket folder is named after the prefix's device and inode.
+    # The server's socket folder is named after the prefix's device and inode,
+    # in a wine-XXXXXX folder of TMPDIR (of /tmp without it).
     prefix = os.stat(path)
-    for server in glob.glob("/tmp/*wine-*/server-%x-%x" % (prefix.st_dev, prefix.st_ino)):
+    servers = {server for folder in {"/tmp", tempfile.gettempdir()} for server in glob.glob(
+        os.path.join(folder, "*wine-*", "server-%x-%x" % (prefix.st_dev, prefix.st_ino)))}
+    for server in servers:
         shutil.rmtree(server, ignore_errors=True)
         with contextlib.suppress(OSError):
             os.rmdir(os.path.dirname(server))
