@@ -33,7 +33,8 @@ class CompletedRun(report.MenufixRun):
         super().setUpClass()
 
     def test_user_and_common_trees(self):
-        user, common = r"C:\Menus\User", r"C:\Menus\All Users"
+        # A "%" above the menu folders reaches every message, the warnings too.
+        user, common = r"C:\Menus\50%s User", r"C:\Menus\All Users"
         u_acc, u_adm, u_start, u_maint, u_games = menu_folders(user)
         c_acc, c_adm, c_start, c_maint, c_games = menu_folders(common)
         w = self.wine

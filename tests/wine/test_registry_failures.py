@@ -55,6 +55,7 @@ class RegistryFailures(report.MenufixRun):
     def test_roots_that_are_not_absolute_paths_are_refused(self):
         for data, kind in [("", "REG_SZ"), (".", "REG_SZ"), ("46", "REG_DWORD"),
                            ("C:Roots\\User", "REG_SZ"), ("Roots\\User", "REG_SZ"),
+                           ("\\Roots\\User", "REG_SZ"),
                            (r"%SystemDrive%\Roots\User", "REG_EXPAND_SZ")]:
             with self.subTest(data=data, kind=kind):
                 self.wine.set_value(USER_KEY, "Start Menu", data, kind=kind)
@@ -69,6 +70,20 @@ class RegistryFailures(report.MenufixRun):
         self.wine.set_roots(drive, unexpanded)
         every_pass_missing = "".join(map(missing, menu_folders(drive) + menu_folders(unexpanded)))
         self.assertRun(0, every_pass_missing, completed=True, roots=(drive, unexpanded))
+
+        # A Start Menu redirected to a share has a UNC root; Wine takes this
+        # one to drive C:.
+        share = "\\\\?\\" + USER
+        self.wine.set_roots(share, drive)
+        self.assertRun(0, user_pass(share) + "".join(map(missing, menu_folders(drive))),
+                       completed=True, roots=(share, drive))
+
+        # Stored without its terminating zero, a shorter common root must not
+        # pick up the rest of the user's root.
+        self.wine.set_roots(USER, "")
+        self.wine.set_value(COMMON_KEY, "Common Start Menu", "433a5c52", kind="REG_BINARY")
+        self.assertRun(0, user_pass(USER) + "".join(map(missing, menu_folders("C:\\R"))),
+                       completed=True, roots=(USER, "C:\\R"))
 
     def test_roots_of_257_bytes_are_read_and_of_258_refused(self):
         long_user, long_common = USER.ljust(257, "u"), COMMON.ljust(257, "c")
