@@ -1,11 +1,13 @@
 """Runs menufix.exe under Wine on a sample broken Start Menu and shows what it
-did: the attribute words before, the report (in UTF-8), the words after.
+did: the attribute words before, its console window as a person sees it (a
+terminal's screen), the key pressed at the pause, the words after.
 
 usage: demo.py MENUFIX_EXE ATTRDUMP_EXE
 """
 
 import sys
 
+from terminal import Terminal
 from wineprefix import HIDDEN, SYSTEM, WinePrefix
 
 USER = r"C:\users\demo\Start Menu"
@@ -21,6 +23,7 @@ USER_MENU = {
         "desktop.ini": (INI, HIDDEN | SYSTEM),
         "System Tools": ({"desktop.ini": (INI, HIDDEN | SYSTEM)}, HIDDEN),
         "Accessibility": {},
+        "娱乐": ({}, HIDDEN),  # a Chinese name, as the console shows it
         ".thumbnails": ({"cache": ({}, HIDDEN)}, HIDDEN),
         "Notepad.lnk": b"shortcut",
     }, HIDDEN),
@@ -56,10 +59,18 @@ def main(menufix, attrdump):
         print("Flags: R read-only, H hidden, S system, D directory, A archive, L link.")
         show_attributes(wine, attrdump, "Attribute words before")
 
-        status, output = wine.run(menufix)
-        print("\n== menufix's report (code page 936, shown here in UTF-8) ==")
-        print(output.decode("cp936").replace("\r\r\n", "\n").replace("\r\n", "\n"))
-        print("\n== exit status %d ==" % status)
+        # The console a person sees: tmux runs menufix in a terminal.
+        terminal = Terminal(wine, menufix, width=120, height=50)
+        try:
+            screen = terminal.wait_for(wine.pause_prompt().decode("cp936"))
+            print("\n== menufix's console window, waiting at the pause ==")
+            print(screen)
+            print("\n== a key pressed for you ==")
+            terminal.press()
+            status = terminal.status()
+        finally:
+            terminal.close()
+        print("exit status %d" % status)
 
         show_attributes(wine, attrdump, "Attribute words after")
         print("""
@@ -74,7 +85,8 @@ What happened:
   because without one the folder keeps its English name.
 - Files (shortcuts, desktop.ini) and the .thumbnails folder, whose name
   begins with a dot, were left exactly as they were.
-- The pause at the end ("请按任意键继续") returned at once: no keyboard here.""")
+- The report was shown as Chinese text in the console and the window waited
+  at "请按任意键继续" until the key was pressed.""")
         return status
     finally:
         wine.close()
