@@ -19,13 +19,16 @@ STATUS = "STATUS="
 class Terminal:
     """A tmux terminal of its own in which `wine program ...` runs at once."""
 
-    def __init__(self, wine, program, *arguments, width=250, height=60):
+    def __init__(self, wine, program, *arguments, width=250, height=60, under=(), stdin=None):
+        """under is a Linux command to run wine through, such as a timer;
+        stdin a file for standard input instead of the keyboard."""
         # In the prefix, so that its reaper removes the socket too.
         self.socket = os.path.join(wine.path, "tmux.socket")
         names = ("WINEPREFIX", "WINEDEBUG", "LANG", "LC_ALL", "WINEDLLOVERRIDES")
         command = ["env", *("%s=%s" % (name, wine.env[name]) for name in names),
-                   "wine", program, *arguments]
-        shell = "%s; echo %s$?; sleep %d" % (shlex.join(command), STATUS, LINGER)
+                   *under, "wine", program, *arguments]
+        shell = shlex.join(command) + (" <" + shlex.quote(stdin) if stdin else "")
+        shell += "; echo %s$?; sleep %d" % (STATUS, LINGER)
         # Right after another server on the socket ends, a new one can fail to
         # start: try again until the session is there.
         deadline = time.monotonic() + 10
