@@ -4,6 +4,7 @@ it, the screen is read and keys are pressed as a person would.
 Shared by the console tests, the demo and the benchmark.
 """
 
+import itertools
 import os
 import shlex
 import subprocess
@@ -14,6 +15,7 @@ import time
 # (the prefix's reaper ends the program itself).
 LINGER = 60
 STATUS = "STATUS="
+SOCKETS = itertools.count()
 
 
 class Terminal:
@@ -22,15 +24,16 @@ class Terminal:
     def __init__(self, wine, program, *arguments, width=250, height=60, under=(), stdin=None):
         """under is a Linux command to run wine through, such as a timer;
         stdin a file for standard input instead of the keyboard."""
-        # In the prefix, so that its reaper removes the socket too.
-        self.socket = os.path.join(wine.path, "tmux.socket")
+        # In the prefix, so that its reaper removes the socket too; one server
+        # for each terminal.
+        self.socket = os.path.join(wine.path, "tmux-%d.socket" % next(SOCKETS))
         names = ("WINEPREFIX", "WINEDEBUG", "LANG", "LC_ALL", "WINEDLLOVERRIDES")
         command = ["env", *("%s=%s" % (name, wine.env[name]) for name in names),
                    *under, "wine", program, *arguments]
         shell = shlex.join(command) + (" <" + shlex.quote(stdin) if stdin else "")
         shell += "; echo %s$?; sleep %d" % (STATUS, LINGER)
-        # Right after another server on the socket ends, a new one can fail to
-        # start: try again until the session is there.
+        # A server can fail to start right after another has ended: try again
+        # until the session is there.
         deadline = time.monotonic() + 10
         while True:
             self._tmux("-f", "/dev/null", "start-server", ";",
