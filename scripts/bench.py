@@ -139,9 +139,8 @@ def bench(wine, folders, runs):
     wine.set_roots(r"C:\Bench%d" % folders, NO_COMMON)
     warm = {name: timed(wine, command) for name, command in commands.items()}
     console = timed_console(wine)
-    runs_of_menufix = {"menufix.exe": (warm["menufix"][1], lines(warm["menufix"][2])),
-                       "menufix.exe on a console": (console[1], console[2].splitlines())}
-    for name, (status, report) in runs_of_menufix.items():
+    for name, status, report in [("menufix.exe", warm["menufix"][1], lines(warm["menufix"][2])),
+                                 ("menufix.exe on a console", console[1], console[2].splitlines())]:
         repaired = [line for line in report if line.startswith('修复"')]
         check(status == 0, "%s exited with %d" % (name, status))
         check(len(repaired) == folders + len(menu),

@@ -45,7 +45,6 @@ class Terminal:
             if time.monotonic() > deadline:
                 raise RuntimeError("tmux could not start a session")
             time.sleep(0.2)
-        self.started = time.monotonic()
 
     def _tmux(self, *arguments):
         return subprocess.run(["tmux", "-S", self.socket, *arguments], stdin=subprocess.DEVNULL,

@@ -257,9 +257,9 @@ def remove(path):
     # The server's socket folder is named after the prefix's device and inode,
     # in a wine-XXXXXX folder of TMPDIR (of /tmp without it).
     prefix = os.stat(path)
-    servers = {server for folder in {"/tmp", tempfile.gettempdir()} for server in glob.glob(
-        os.path.join(folder, "*wine-*", "server-%x-%x" % (prefix.st_dev, prefix.st_ino)))}
-    for server in servers:
+    name = "server-%x-%x" % (prefix.st_dev, prefix.st_ino)
+    for server in {*glob.glob("/tmp/*wine-*/" + name),
+                   *glob.glob(os.path.join(tempfile.gettempdir(), "*wine-*", name))}:
         shutil.rmtree(server, ignore_errors=True)
         with contextlib.suppress(OSError):
             os.rmdir(os.path.dirname(server))
