@@ -126,19 +126,6 @@ class CompletedRun(report.MenufixRun):
         self.assertRun(0, top_levels * 2, [root, root], completed=True)
         self.assertEqual(self.wine.attributes(self.attrdump, root), before)
 
-    def test_every_folder_of_a_large_tree_is_reported_once_in_walk_order(self):
-        root, elsewhere = r"C:\Large", r"C:\Large\none"
-        games = menu_folders(root)[4]
-        tree = {"G%02d" % i: {"S%02d" % j: {} for j in range(50)} for i in range(40)}
-        self.wine.make_tree(games, tree)
-        self.wine.set_roots(root, elsewhere)
-        walk = [games + "\\" + g + s for g in tree for s in ["", *("\\" + t for t in tree[g])]]
-
-        self.assertRun(0, "".join(map(missing, menu_folders(root)[:4])) + repaired(games) +
-                       no_desktop_ini(games) + "".join(map(repaired, walk)) +
-                       "".join(map(missing, menu_folders(elsewhere))),
-                       [root, elsewhere], completed=True, traced=False)
-
 
 if __name__ == "__main__":
     report.main()

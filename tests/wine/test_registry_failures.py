@@ -34,13 +34,11 @@ class RegistryFailures(report.MenufixRun):
         # From USER, so that a relative root would find its folders.
         super().assertRun(status, text, roots, cwd=USER, **options)
 
-    def test_user_key_missing(self):
-        self.wine.delete_key(USER_KEY)
-        self.assertRun(KEY_FAILED, USER_KEY_FAILED)
-
-    def test_user_root_missing(self):
+    def test_user_root_and_then_user_key_missing(self):
         self.wine.delete_value(USER_KEY, "Start Menu")
         self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
+        self.wine.delete_key(USER_KEY)
+        self.assertRun(KEY_FAILED, USER_KEY_FAILED)
 
     def test_common_key_missing_from_the_32_bit_view_after_the_user_pass(self):
         self.wine.delete_key(COMMON_KEY, view=32)
