@@ -1,25 +1,4 @@
-# Cross-build for 32-bit Windows with Debian's mingw-w64.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# No runtime DLLs beside the program: libgcc, libstdc++, winpthread and libssp
-# (the stack cookies' check, see the win32 preset) go in. The rest is how
-# Visual Studio links a console program: ASLR with the relocations it needs,
-# NX, terminal-server aware. No link time in the header, so the same sources
-# give the same bytes; a release carries no symbols.
-set(CMAKE_EXE_LINKER_FLAGS_INIT
-    "-static -static-libgcc -static-libstdc++ -Wl,--dynamicbase,--nxcompat,--tsaware,--no-insert-timestamp")
-set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
-set(CMAKE_EXE_LINKER_FLAGS_MINSIZEREL_INIT "-s")
-
+# menufix.exe as it ships: 32-bit Windows.
+set(MENUFIX_MINGW_PROCESSOR i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

@@ -1,9 +1,10 @@
 """Throwaway Wine prefixes with their own registry values and folder trees.
 
-Shared by the Wine test suite and the demo. A prefix runs 32-bit programs in
-the zh_CN locale (ANSI code page 936) inside one wineserver session that is
-kept alive, so that registry keys deleted for a test stay deleted: a new
-session re-creates the Shell Folders keys a few seconds after it starts.
+Shared by the Wine test suite, the demo and the benchmark. A prefix runs the
+programs of one build, 32-bit or the 64-bit twin, in the zh_CN locale (ANSI
+code page 936) inside one wineserver session that is kept alive, so that
+registry keys deleted for a test stay deleted: a new session re-creates the
+Shell Folders keys a few seconds after it starts.
 """
 
 import codecs
@@ -28,6 +29,10 @@ SYSTEM = 0x4
 
 MENU_FOLDERS = ["Accessories", "Administrative Tools", "Startup", "Maintenance", "Games"]
 
+# Debian's wine wrapper takes the 32-bit loader whenever wine32 is installed,
+# also where the kernel cannot run it: 64-bit programs get theirs by name.
+LOADERS = {32: "wine", 64: "/usr/lib/wine/wine64"}
+
 # One call a program made into Windows: "KERNEL32.FindClose", its arguments
 # (numbers, or text for the strings Wine shows; Wine cuts a string after 80
 # bytes and ends it with "..."), and the number it returned.
@@ -42,6 +47,18 @@ def menu_folders(root):
     return [root + "\\Programs\\" + name for name in MENU_FOLDERS]
 
 
+def image(program):
+    """(bits, image base, image size) of a Windows program, from its PE header."""
+    with open(program, "rb") as file:
+        header = file.read(4096)
+    optional = struct.unpack_from("<I", header, 0x3C)[0] + 24  # after the COFF header
+    if struct.unpack_from("<H", header, optional)[0] == 0x20B:  # PE32+
+        bits, base = 64, struct.unpack_from("<Q", header, optional + 24)[0]
+    else:
+        bits, base = 32, struct.unpack_from("<I", header, optional + 28)[0]
+    return bits, base, struct.unpack_from("<I", header, optional + 56)[0]  # SizeOfImage
+
+
 def wine_available():
     """Whether Wine and the zh_CN.UTF-8 locale it needs for code page 936 are here."""
     if shutil.which("wine") is None or shutil.which("wineserver") is None:
@@ -51,9 +68,19 @@ def wine_available():
 
 
 class WinePrefix:
-    """A new Wine prefix in a temporary folder; close() ends its session and removes it."""
+    """A new Wine prefix in a temporary folder for programs of the given
+    bits; close() ends its session and removes it."""
 
-    def __init__(self, name="menufix"):
+    def __init__(self, name="menufix", bits=32):
+        self.bits = bits
+        # A program reads the registry view of its own width.
+        self.view, self.other_view = bits, {32: 64, 64: 32}[bits]
+        self.wine = [LOADERS[bits]]
+        loader = subprocess.run([*self.wine, "--version"], stdin=subprocess.DEVNULL,
+                                capture_output=True, text=True)
+        if loader.returncode != 0:
+            raise RuntimeError("%d-bit Wine cannot run here (%s): %s" % (
+                bits, LOADERS[bits], loader.stderr.strip() or loader.returncode))
         self.path = tempfile.mkdtemp(prefix=name + "-wine-")
         # The reaper removes the prefix when this process ends, also when it
         # is killed: it waits for its standard input to close.
@@ -66,9 +93,11 @@ class WinePrefix:
         self.env = dict(os.environ)
         self.env.update(WINEPREFIX=self.path, WINEDEBUG="-all", LANG="zh_CN.UTF-8",
                         LC_ALL="zh_CN.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
+        if bits == 64:
+            self.env["WINELOADER"] = LOADERS[64]
         self.env.pop("DISPLAY", None)
         try:
-            self._quiet(["wineboot", "-i"])
+            self._quiet([*self.wine, "wineboot", "-i"])
             # The user key goes with the first session; its return shows
             # when the start-up programs of the kept session are done.
             self.delete_key(USER_KEY)
@@ -76,7 +105,7 @@ class WinePrefix:
             # Standard handles on /dev/null: the server outlives this call.
             # Kept alive between runs, but not for long after the last one.
             self._quiet(["wineserver", "-p60"])
-            self._quiet(["wine", "cmd", "/c", "exit"])
+            self._quiet([*self.wine, "cmd", "/c", "exit"])
             deadline = time.monotonic() + 60
             while not self._reg("query", USER_KEY) and time.monotonic() < deadline:
                 time.sleep(0.5)
@@ -106,7 +135,7 @@ class WinePrefix:
         """
         env = dict(self.env, WINEDEBUG="+relay") if relay is not None else self.env
         with tempfile.TemporaryFile() as output, tempfile.TemporaryFile() as log:
-            status = subprocess.run([*under, "wine", program, *arguments], env=env,
+            status = subprocess.run([*under, *self.wine, program, *arguments], env=env,
                                     cwd=cwd and self.unix(cwd), stdin=subprocess.DEVNULL,
                                     stdout=output, stderr=log).returncode
             output.seek(0)
@@ -122,22 +151,25 @@ class WinePrefix:
     # Registry
 
     def _reg(self, *arguments):
-        result = subprocess.run(["wine", "reg", *arguments], env=self.env,
+        result = subprocess.run([*self.wine, "reg", *arguments], env=self.env,
                                 stdin=subprocess.DEVNULL, capture_output=True)
         return result.returncode == 0
 
-    def set_value(self, key, name, data, kind="REG_SZ", view=32):
-        if not self._reg("add", key, "/v", name, "/t", kind, "/d", data, "/f", "/reg:%d" % view):
+    # Each in the registry view of the prefix's programs unless told.
+
+    def set_value(self, key, name, data, kind="REG_SZ", view=None):
+        view = "/reg:%d" % (view or self.view)
+        if not self._reg("add", key, "/v", name, "/t", kind, "/d", data, "/f", view):
             raise RuntimeError("reg add %s %s failed" % (key, name))
 
-    def delete_value(self, key, name, view=32):
-        self._reg("delete", key, "/v", name, "/f", "/reg:%d" % view)
+    def delete_value(self, key, name, view=None):
+        self._reg("delete", key, "/v", name, "/f", "/reg:%d" % (view or self.view))
 
-    def delete_key(self, key, view=32):
-        self._reg("delete", key, "/f", "/reg:%d" % view)
+    def delete_key(self, key, view=None):
+        self._reg("delete", key, "/f", "/reg:%d" % (view or self.view))
 
     def set_roots(self, user, common):
-        """Points the two Start Menu values, in the 32-bit view, at the given roots."""
+        """Points the two Start Menu values at the given roots."""
         self.set_value(USER_KEY, "Start Menu", user)
         self.set_value(COMMON_KEY, "Common Start Menu", common)
 
@@ -210,11 +242,7 @@ def trace(program, lines):
     calls Wine's DLLs make to each other, nor other processes (such as the cmd
     of the pause). Strings are decoded from code page 936.
     """
-    with open(program, "rb") as image:
-        header = image.read(4096)
-    optional = struct.unpack_from("<I", header, 0x3C)[0] + 24  # after the COFF header
-    base = struct.unpack_from("<I", header, optional + 28)[0]  # ImageBase
-    size = struct.unpack_from("<I", header, optional + 56)[0]  # SizeOfImage
+    _, base, size = image(program)
     calls, pending, thread = [], [], None
     for line in lines:
         call, ret = CALL.match(line), RET.match(line)

@@ -5,7 +5,7 @@ import os
 import sys
 import unittest
 
-from wineprefix import WinePrefix, menu_folders, wine_available
+from wineprefix import WinePrefix, image, menu_folders, wine_available
 
 BANNER = ">>>  开始修复菜单显示英文 >>>>>>\r\n"
 USER_KEY_FAILED = "获取用户菜单注册表Key失败!\r\n"
@@ -24,7 +24,8 @@ ALLOWED = {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "advapi32.RegClo
            "KERNEL32.CloseHandle", "msvcrt.fwrite", "msvcrt.fflush", "msvcrt.system",
            "msvcrt.exit", "msvcrt.malloc", "msvcrt.free", "msvcrt.memcpy", "msvcrt.memset",
            "msvcrt.strlen", "msvcrt.strchr", "msvcrt.strstr", "msvcrt._errno",
-           "KERNEL32.GetConsoleProcessList"}
+           "KERNEL32.GetConsoleProcessList",
+           "msvcrt.__iob_func"}  # how the 64-bit build finds stdout
 # The C runtime's writers to standard output: the first call of one is the banner.
 WRITERS = {"msvcrt." + name for name in ("fwrite", "fputc", "fputs", "puts", "printf", "vprintf")}
 
@@ -60,8 +61,10 @@ def assert_calls(case, calls, roots, links=()):
     for pattern, _ in args("KERNEL32.FindFirstFileA"):
         case.assertFalse(below(pattern, links), "walked " + pattern)
 
-    searches = [call.result for call in calls  # a failed search gives INVALID_HANDLE_VALUE
-                if call.name == "KERNEL32.FindFirstFileA" and call.result != 0xFFFFFFFF]
+    # A failed search gives INVALID_HANDLE_VALUE, as wide as a pointer.
+    invalid = {32: 0xFFFFFFFF, 64: 0xFFFFFFFFFFFFFFFF}[case.wine.bits]
+    searches = [call.result for call in calls
+                if call.name == "KERNEL32.FindFirstFileA" and call.result != invalid]
     case.assertEqual(sorted(a[0] for a in args("KERNEL32.FindClose")), sorted(searches))
     # An opened key shows only as the first argument of the query that follows.
     keys = [a[0] for a in args("advapi32.RegQueryValueExA")]
@@ -79,11 +82,12 @@ def assert_calls(case, calls, roots, links=()):
 
 
 class MenufixRun(unittest.TestCase):
-    """A test case with a Wine prefix of its own, kept for all its tests."""
+    """A test case with a Wine prefix of its own, kept for all its tests, for
+    the build of menufix under test: the 32-bit program or its 64-bit twin."""
     @classmethod
     def setUpClass(cls):
         cls.menufix, cls.attrdump = os.environ["MENUFIX_EXE"], os.environ["ATTRDUMP_EXE"]
-        cls.wine = WinePrefix()
+        cls.wine = WinePrefix(bits=image(cls.menufix)[0])
         cls.pause = cls.wine.pause_prompt()
 
     @classmethod
@@ -107,9 +111,9 @@ class MenufixRun(unittest.TestCase):
 
 
 def main():
-    """Runs a test module; exits 77, skipped to CTest, without Wine or if a test skipped."""
+    """Runs a test module; exits 77, skipped to CTest, if a test skipped. No
+    Wine is a failure: scripts/test.sh installs it."""
     if not wine_available():
-        print("skipped: Wine or the zh_CN.UTF-8 locale is not installed")
-        sys.exit(77)
+        sys.exit("Wine or the zh_CN.UTF-8 locale is not installed: run scripts/test.sh")
     result = unittest.main(module="__main__", verbosity=2, exit=False).result
     sys.exit(1 if not result.wasSuccessful() else 77 if result.skipped else 0)

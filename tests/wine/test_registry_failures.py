@@ -1,5 +1,6 @@
 """How the real menufix.exe under Wine reads its two Start Menu roots from
-the 32-bit registry view, and how each registry failure or refused root ends
+its registry view (the 32-bit program the 32-bit view, the 64-bit twin the
+64-bit one), and how each registry failure or refused root ends
 the run: one message, exit status -1 or -2 (255 or 254 as Linux sees them),
 every key it opened closed, no closing text and no pause."""
 
@@ -40,14 +41,16 @@ class RegistryFailures(report.MenufixRun):
         self.wine.delete_key(USER_KEY)
         self.assertRun(KEY_FAILED, USER_KEY_FAILED)
 
-    def test_common_key_missing_from_the_32_bit_view_after_the_user_pass(self):
-        self.wine.delete_key(COMMON_KEY, view=32)
-        self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=64)
+    # A root in the other view is not seen: for the 32-bit program the
+    # 64-bit view, for the 64-bit twin the 32-bit one.
+    def test_common_key_missing_from_its_view_after_the_user_pass(self):
+        self.wine.delete_key(COMMON_KEY)
+        self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=self.wine.other_view)
         self.assertRun(KEY_FAILED, user_pass(USER) + COMMON_KEY_FAILED)
 
-    def test_common_root_only_in_the_64_bit_view(self):
-        self.wine.delete_value(COMMON_KEY, "Common Start Menu", view=32)
-        self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=64)
+    def test_common_root_only_in_the_other_view(self):
+        self.wine.delete_value(COMMON_KEY, "Common Start Menu")
+        self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=self.wine.other_view)
         self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
 
     def test_roots_that_are_not_absolute_paths_are_refused(self):
