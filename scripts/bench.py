@@ -3,7 +3,8 @@ instead, a bare dir walk and the floor (listfloor.exe, which only lists the
 same folders), measures its peak memory at two tree sizes, and prints the
 results as Markdown for the README.
 
-Run through bench.sh, which builds the program first.
+Run through bench.sh, which builds the program first: the 32-bit menufix.exe
+(win32 preset), or its 64-bit twin (win64) where 32-bit Wine cannot run.
 """
 
 import argparse
@@ -18,10 +19,10 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 from terminal import Terminal
-from wineprefix import WinePrefix, menu_folders, wine_available
+from wineprefix import LOADERS, WinePrefix, image, menu_folders, wine_available
 
-MENUFIX = os.path.join(ROOT, "build", "win32", "menufix.exe")
-LISTFLOOR = os.path.join(ROOT, "build", "win32", "scripts", "listfloor.exe")
+BUILDS = {"win32": "the 32-bit menufix.exe (win32 preset)",
+          "win64": "the 64-bit twin of menufix.exe (win64 preset), built from the same sources"}
 # Levels below each menu folder, the same for every folder count, so that the
 # memory figures differ only in the number of folders.
 DEPTH = 3
@@ -65,11 +66,11 @@ def timed(wine, command):
     return time.perf_counter() - start, status, output
 
 
-def timed_console(wine):
+def timed_console(wine, menufix):
     """Runs menufix with a tmux terminal as its console and standard input on
     /dev/null, so that the pause returns at once; returns (seconds, status,
     screen). GNU time in the terminal times the same Wine process as timed()."""
-    terminal = Terminal(wine, MENUFIX, under=["/usr/bin/time", "-f", "SECONDS=%e"],
+    terminal = Terminal(wine, menufix, under=["/usr/bin/time", "-f", "SECONDS=%e"],
                         stdin="/dev/null")
     try:
         status = terminal.status(timeout=900)
@@ -104,11 +105,11 @@ def lines(output):
     return output.decode("cp936", "replace").splitlines()
 
 
-def machine():
+def machine(bits):
     """Date, CPU count, CPU model and Wine version, for the caption."""
     with open("/proc/cpuinfo") as cpuinfo:
         models = [line.split(":", 1)[1].strip() for line in cpuinfo if line.startswith("model name")]
-    wine = subprocess.check_output(["wine", "--version"], text=True,
+    wine = subprocess.check_output([LOADERS[bits], "--version"], text=True,
                                    stderr=subprocess.DEVNULL).strip()
     return (datetime.datetime.now(datetime.timezone.utc).date().isoformat(), os.cpu_count(),
             models[0] if models else "unknown CPU", wine)
@@ -118,7 +119,7 @@ def progress(text):
     print(text, file=sys.stderr, flush=True)
 
 
-def bench(wine, folders, runs):
+def bench(wine, programs, folders, runs):
     progress("Making trees of %s folders, %d levels deep" %
         (" and ".join("{:,}".format(n) for n in sorted({folders, *MEMORY_SIZES})), DEPTH))
     menus = {n: make_menus(wine, r"C:\Bench%d" % n, n) for n in {folders, *MEMORY_SIZES}}
@@ -128,17 +129,17 @@ def bench(wine, folders, runs):
     for folder in menu:
         chained += ["&", "attrib", "+r", folder + "\\*", "/s", "/d"]
     commands = {
-        "menufix": [MENUFIX],
+        "menufix": [programs["menufix"]],
         "attrib": ["cmd", "/c", *chained[1:]],
         "dir": ["cmd", "/c", "dir", "/s", "/b", "/ad", *menu],
-        "floor": [LISTFLOOR, *menu],
+        "floor": [programs["listfloor"], *menu],
         "exit": ["cmd", "/c", "exit"],
     }
 
     # The warm-up run also shows that each command covers the whole tree.
     wine.set_roots(r"C:\Bench%d" % folders, NO_COMMON)
     warm = {name: timed(wine, command) for name, command in commands.items()}
-    console = timed_console(wine)
+    console = timed_console(wine, programs["menufix"])
     for name, status, report in [("menufix.exe", warm["menufix"][1], lines(warm["menufix"][2])),
                                  ("menufix.exe on a console", console[1], console[2].splitlines())]:
         repaired = [line for line in report if line.startswith('修复"')]
@@ -158,21 +159,21 @@ def bench(wine, folders, runs):
         progress("Timed run %d of %d" % (run + 1, runs))
         for name, command in commands.items():  # interleaved, so drift hits all alike
             seconds[name].append(timed(wine, command)[0])
-        seconds["console"].append(timed_console(wine)[0])
+        seconds["console"].append(timed_console(wine, programs["menufix"])[0])
     medians = {name: statistics.median(times) for name, times in seconds.items()}
 
     progress("Measuring peak memory")
     peaks = {}
     for size in MEMORY_SIZES:
         wine.set_roots(r"C:\Bench%d" % size, NO_COMMON)
-        peak_kib(wine, [MENUFIX])  # warm-up
-        peaks[size] = statistics.median(peak_kib(wine, [MENUFIX]) for _ in range(runs))
+        peak_kib(wine, commands["menufix"])  # warm-up
+        peaks[size] = statistics.median(peak_kib(wine, commands["menufix"]) for _ in range(runs))
     peaks["exit"] = statistics.median(peak_kib(wine, commands["exit"]) for _ in range(runs))
     return commands, medians, peaks
 
 
-def markdown(folders, runs, commands, medians, peaks):
-    date, cpus, model, wine_version = machine()
+def markdown(preset, bits, folders, runs, commands, medians, peaks):
+    date, cpus, model, wine_version = machine(bits)
     ratio = lambda name: "%.2f × menufix" % (medians[name] / medians["menufix"])  # noqa: E731
     kib = lambda value: "{:,.0f} KiB".format(value)  # noqa: E731
     small, large = MEMORY_SIZES
@@ -195,8 +196,8 @@ def markdown(folders, runs, commands, medians, peaks):
         ("Peak memory: `wine cmd /c exit`", kib(peaks["exit"]), ""),
     ]
     text = [
-        "Measured {} (UTC) with `scripts/bench.sh` on {} CPUs ({}), {}.".format(
-            date, cpus, model, wine_version),
+        "Measured {} (UTC) with `scripts/bench.sh` on {} CPUs ({}), {}, timing {}.".format(
+            date, cpus, model, wine_version, BUILDS[preset]),
         "Times are wall-clock medians of {} runs after one warm-up, on {:,} folders {} levels"
         " deep below the five menu folders of one Start Menu root; each includes starting"
         " Wine's processes (one for menufix, dir and listfloor; for attrib, one for cmd and one per"
@@ -218,7 +219,7 @@ def markdown(folders, runs, commands, medians, peaks):
              " on /dev/null so that the pause returns at once, timed by GNU time (`%e`) inside"
              " the terminal; its ratio is the console run ÷ the redirected run.", "", "```"]
     text += [subprocess.list2cmdline([os.path.relpath(command[0], ROOT), *command[1:]]
-                                     if command[0] in (MENUFIX, LISTFLOOR) else command)
+                                     if os.path.isabs(command[0]) else command)
              for command in commands.values()]
     return "\n".join(text + ["```"])
 
@@ -227,21 +228,27 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--folders", type=int, default=10000, help="folders in the timed tree")
     parser.add_argument("--runs", type=int, default=5, help="timed runs of each command")
+    parser.add_argument("--preset", choices=sorted(BUILDS), default="win32",
+                        help="the build to time")
     options = parser.parse_args()
     check(options.folders >= 5 and options.runs >= 1,
           "--folders must be at least 5 (one per menu folder) and --runs at least 1")
     check(wine_available(), "Wine or the zh_CN.UTF-8 locale is missing; run through bench.sh")
-    for program in (MENUFIX, LISTFLOOR):
+    build = os.path.join(ROOT, "build", options.preset)
+    programs = {"menufix": os.path.join(build, "menufix.exe"),
+                "listfloor": os.path.join(build, "scripts", "listfloor.exe")}
+    for program in programs.values():
         check(os.path.exists(program), program + " is not built; run through bench.sh")
+    bits = image(programs["menufix"])[0]
     # A plain kill must still end the Wine session and remove the prefix.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
 
-    wine = WinePrefix("menufix-bench")
+    wine = WinePrefix("menufix-bench", bits)
     try:
-        commands, medians, peaks = bench(wine, options.folders, options.runs)
+        commands, medians, peaks = bench(wine, programs, options.folders, options.runs)
     finally:
         wine.close()
-    print(markdown(options.folders, options.runs, commands, medians, peaks))
+    print(markdown(options.preset, bits, options.folders, options.runs, commands, medians, peaks))
 
 
 if __name__ == "__main__":

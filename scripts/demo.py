@@ -8,7 +8,7 @@ usage: demo.py MENUFIX_EXE ATTRDUMP_EXE
 import sys
 
 from terminal import Terminal
-from wineprefix import HIDDEN, SYSTEM, WinePrefix
+from wineprefix import HIDDEN, SYSTEM, WinePrefix, image
 
 USER = r"C:\users\demo\Start Menu"
 COMMON = r"C:\ProgramData\Start Menu"
@@ -47,13 +47,17 @@ def show_attributes(wine, attrdump, title):
 
 
 def main(menufix, attrdump):
+    bits = image(menufix)[0]
+    if bits == 64:
+        print("Running the 64-bit twin of menufix.exe, built from the same sources"
+              " (win64 preset): 32-bit Wine cannot run here, or MENUFIX_WINE_ARCH=64 asked.")
     print("Making a throwaway Wine prefix (zh_CN, code page 936)...")
-    wine = WinePrefix("menufix-demo")
+    wine = WinePrefix("menufix-demo", bits)
     try:
         wine.make_tree(USER + r"\Programs", USER_MENU)
         wine.make_tree(COMMON + r"\Programs", COMMON_MENU)
         wine.set_roots(USER, COMMON)
-        print("Registry (32-bit view), Explorer\\Shell Folders:")
+        print("Registry (%d-bit view), Explorer\\Shell Folders:" % wine.view)
         print('  HKCU "Start Menu"        = %s' % USER)
         print('  HKLM "Common Start Menu" = %s' % COMMON)
         print("Flags: R read-only, H hidden, S system, D directory, A archive, L link.")

@@ -2,7 +2,7 @@
 # build and Wine tools is missing, and builds a CMake preset.
 
 MENUFIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686
+MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
                   wine wine32:i386 wine64 locales zip unzip tmux)
 
 # Installs the missing packages (as root, or through sudo) and makes the
@@ -32,4 +32,33 @@ menufix_install() {
 menufix_build() {
     cmake -S "$MENUFIX_ROOT" --preset "$1" >/dev/null &&
         cmake --build "$MENUFIX_ROOT/build/$1" -j "$(nproc)"
+}
+
+# Decides, once, which builds run under Wine, and says so in one line: the
+# 32-bit menufix.exe where this kernel runs 32-bit code, and always its 64-bit
+# twin (win64), which is all that runs where the kernel cannot. With
+# MENUFIX_WINE_ARCH=64 the twin alone runs on any machine. Sets
+# MENUFIX_WINE_PRESETS; the demo and the benchmark use its first preset.
+menufix_wine_presets() {
+    local failure
+    case "${MENUFIX_WINE_ARCH:-}" in
+        "" | 64) ;;
+        *) echo "MENUFIX_WINE_ARCH is 64 or unset, not '$MENUFIX_WINE_ARCH'" >&2
+           return 1 ;;
+    esac
+    if ! failure=$(/usr/lib/wine/wine64 --version 2>&1 >/dev/null); then
+        echo "Wine cannot run menufix here: /usr/lib/wine/wine64: ${failure:-not installed}" >&2
+        return 1
+    fi
+    if [ "${MENUFIX_WINE_ARCH:-}" = 64 ]; then
+        MENUFIX_WINE_PRESETS=(win64)
+        echo "Under Wine: the 64-bit twin (win64) alone, as MENUFIX_WINE_ARCH=64 asks."
+    elif failure=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
+        MENUFIX_WINE_PRESETS=(win32 win64)
+        echo "Under Wine: menufix.exe (win32) and its 64-bit twin (win64): this kernel runs 32-bit code."
+    else
+        MENUFIX_WINE_PRESETS=(win64)
+        echo "Under Wine: the 64-bit twin (win64) alone: 32-bit Wine cannot run here" \
+             "(${failure##*: }); menufix.exe (win32) is checked as a file."
+    fi
 }

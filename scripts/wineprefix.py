@@ -107,7 +107,7 @@ class WinePrefix:
             self._quiet(["wineserver", "-p60"])
             self._quiet([*self.wine, "cmd", "/c", "exit"])
             deadline = time.monotonic() + 60
-            while not self._reg("query", USER_KEY) and time.monotonic() < deadline:
+            while self._reg("query", USER_KEY) and time.monotonic() < deadline:
                 time.sleep(0.5)
             time.sleep(1)
         except BaseException:
@@ -151,16 +151,20 @@ class WinePrefix:
     # Registry
 
     def _reg(self, *arguments):
+        """Runs reg; returns its failure, decoded, or "" when it succeeded."""
         result = subprocess.run([*self.wine, "reg", *arguments], env=self.env,
                                 stdin=subprocess.DEVNULL, capture_output=True)
-        return result.returncode == 0
+        if result.returncode == 0:
+            return ""
+        return (result.stdout + result.stderr).decode("cp936", "replace").strip() or "failed"
 
     # Each in the registry view of the prefix's programs unless told.
 
     def set_value(self, key, name, data, kind="REG_SZ", view=None):
         view = "/reg:%d" % (view or self.view)
-        if not self._reg("add", key, "/v", name, "/t", kind, "/d", data, "/f", view):
-            raise RuntimeError("reg add %s %s failed" % (key, name))
+        failure = self._reg("add", key, "/v", name, "/t", kind, "/d", data, "/f", view)
+        if failure:
+            raise RuntimeError("reg add %s %s: %s" % (key, name, failure))
 
     def delete_value(self, key, name, view=None):
         self._reg("delete", key, "/v", name, "/f", "/reg:%d" % (view or self.view))
