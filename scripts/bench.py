@@ -178,22 +178,22 @@ def markdown(preset, bits, folders, runs, commands, medians, peaks):
     kib = lambda value: "{:,.0f} KiB".format(value)  # noqa: E731
     small, large = MEMORY_SIZES
     rows = [
-        ("Time: `wine menufix.exe`", "%.3f s" % medians["menufix"], ratio("menufix")),
-        ("Time: `wine menufix.exe` on a console (a tmux terminal), standard input on /dev/null",
+        ("Time: `{wine} menufix.exe`", "%.3f s" % medians["menufix"], ratio("menufix")),
+        ("Time: `{wine} menufix.exe` on a console (a tmux terminal), standard input on /dev/null",
          "%.3f s" % medians["console"], ratio("console")),
-        ("Time: `wine cmd /c attrib +r <menu folder>\\* /s /d & …` (all five)",
+        ("Time: `{wine} cmd /c attrib +r <menu folder>\\* /s /d & …` (all five)",
          "%.3f s" % medians["attrib"], ratio("attrib")),
-        ("Time: `wine cmd /c dir /s /b /ad <five menu folders>`",
+        ("Time: `{wine} cmd /c dir /s /b /ad <five menu folders>`",
          "%.3f s" % medians["dir"], ratio("dir")),
-        ("Time: `wine listfloor.exe <five menu folders>` (the floor: listing alone)",
+        ("Time: `{wine} listfloor.exe <five menu folders>` (the floor: listing alone)",
          "%.3f s" % medians["floor"],
          "%s; menufix ÷ floor = %.2f" % (ratio("floor"), medians["menufix"] / medians["floor"])),
-        ("Time: `wine cmd /c exit` (Wine start-up alone)",
+        ("Time: `{wine} cmd /c exit` (Wine start-up alone)",
          "%.3f s" % medians["exit"], ratio("exit")),
         ("Peak memory: menufix.exe, {:,} folders".format(small), kib(peaks[small]), ""),
         ("Peak memory: menufix.exe, {:,} folders".format(large), kib(peaks[large]),
          "{:.2f} × the {:,}-folder peak".format(peaks[large] / peaks[small], small)),
-        ("Peak memory: `wine cmd /c exit`", kib(peaks["exit"]), ""),
+        ("Peak memory: `{wine} cmd /c exit`", kib(peaks["exit"]), ""),
     ]
     text = [
         "Measured {} (UTC) with `scripts/bench.sh` on {} CPUs ({}), {}, timing {}.".format(
@@ -208,16 +208,19 @@ def markdown(preset, bits, folders, runs, commands, medians, peaks):
         "| Measure | Result | Ratio |",
         "|---|---|---|",
     ]
-    text += ["| %s | %s | %s |" % row for row in rows]
-    text += ["", "What ran, each as `wine <command>` with standard input on /dev/null and"
+    # The twin runs with the 64-bit loader itself, wine64.
+    wine = os.path.basename(LOADERS[bits])
+    text += ["| %s | %s | %s |" % (row[0].replace("{wine}", wine), *row[1:]) for row in rows]
+    text += ["", "What ran, each as `{wine} <command>` with standard input on /dev/null and"
              " standard output to a file. Wine's attrib sets folders with `/s /d`; Wine keeps"
              " no read-only bit on folders, for attrib as for menufix, so every run does the"
              " same work. listfloor.exe (`scripts/listfloor.cpp`) walks the same folders with"
              " FindFirstFileA, FindNextFileA and FindClose alone, setting and printing nothing:"
-             " no walk of them can cost less. The console row runs `wine menufix.exe` in a"
+             " no walk of them can cost less. The console row runs `{wine} menufix.exe` in a"
              " tmux terminal of 250 × 60 cells, which is then its console, with standard input"
              " on /dev/null so that the pause returns at once, timed by GNU time (`%e`) inside"
-             " the terminal; its ratio is the console run ÷ the redirected run.", "", "```"]
+             " the terminal; its ratio is the console run ÷ the redirected run."
+             .replace("{wine}", wine), "", "```"]
     text += [subprocess.list2cmdline([os.path.relpath(command[0], ROOT), *command[1:]]
                                      if os.path.isabs(command[0]) else command)
              for command in commands.values()]
