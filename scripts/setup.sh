@@ -55,7 +55,8 @@ menufix_wine_presets() {
         echo "Under Wine: the 64-bit twin (win64) alone, as MENUFIX_WINE_ARCH=64 asks."
     elif failure=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
         MENUFIX_WINE_PRESETS=(win32 win64)
-        echo "Under Wine: menufix.exe (win32) and its 64-bit twin (win64): this kernel runs 32-bit code."
+        echo "Under Wine: menufix.exe (win32) and its 64-bit twin (win64):" \
+             "this kernel runs 32-bit code."
     else
         MENUFIX_WINE_PRESETS=(win64)
         echo "Under Wine: the 64-bit twin (win64) alone: 32-bit Wine cannot run here" \
