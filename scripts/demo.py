@@ -57,7 +57,7 @@ def main(menufix, attrdump):
         wine.make_tree(USER + r"\Programs", USER_MENU)
         wine.make_tree(COMMON + r"\Programs", COMMON_MENU)
         wine.set_roots(USER, COMMON)
-        print("Registry (%d-bit view), Explorer\\Shell Folders:" % wine.view)
+        print("Registry (%d-bit view), Explorer\\Shell Folders:" % wine.bits)
         print('  HKCU "Start Menu"        = %s' % USER)
         print('  HKLM "Common Start Menu" = %s' % COMMON)
         print("Flags: R read-only, H hidden, S system, D directory, A archive, L link.")

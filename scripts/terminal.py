@@ -29,7 +29,7 @@ class Terminal:
         self.socket = os.path.join(wine.path, "tmux-%d.socket" % next(SOCKETS))
         names = ("WINEPREFIX", "WINEDEBUG", "LANG", "LC_ALL", "WINEDLLOVERRIDES", "WINELOADER")
         command = ["env", *("%s=%s" % (name, wine.env[name]) for name in names if name in wine.env),
-                   *under, *wine.wine, program, *arguments]
+                   *under, wine.loader, program, *arguments]
         shell = shlex.join(command) + (" <" + shlex.quote(stdin) if stdin else "")
         shell += "; echo %s$?; sleep %d" % (STATUS, LINGER)
         # A server can fail to start right after another has ended: try again

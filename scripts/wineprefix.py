@@ -72,15 +72,14 @@ class WinePrefix:
     bits; close() ends its session and removes it."""
 
     def __init__(self, name="menufix", bits=32):
-        self.bits = bits
-        # A program reads the registry view of its own width.
-        self.view, self.other_view = bits, {32: 64, 64: 32}[bits]
-        self.wine = [LOADERS[bits]]
-        loader = subprocess.run([*self.wine, "--version"], stdin=subprocess.DEVNULL,
-                                capture_output=True, text=True)
-        if loader.returncode != 0:
+        # A program reads the registry view of its own width, bits.
+        self.bits, self.other_view = bits, {32: 64, 64: 32}[bits]
+        self.loader = LOADERS[bits]
+        version = subprocess.run([self.loader, "--version"], stdin=subprocess.DEVNULL,
+                                 capture_output=True, text=True)
+        if version.returncode != 0:
             raise RuntimeError("%d-bit Wine cannot run here (%s): %s" % (
-                bits, LOADERS[bits], loader.stderr.strip() or loader.returncode))
+                bits, self.loader, version.stderr.strip() or version.returncode))
         self.path = tempfile.mkdtemp(prefix=name + "-wine-")
         # The reaper removes the prefix when this process ends, also when it
         # is killed: it waits for its standard input to close.
@@ -94,10 +93,10 @@ class WinePrefix:
         self.env.update(WINEPREFIX=self.path, WINEDEBUG="-all", LANG="zh_CN.UTF-8",
                         LC_ALL="zh_CN.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
         if bits == 64:
-            self.env["WINELOADER"] = LOADERS[64]
+            self.env["WINELOADER"] = self.loader
         self.env.pop("DISPLAY", None)
         try:
-            self._quiet([*self.wine, "wineboot", "-i"])
+            self._quiet([self.loader, "wineboot", "-i"])
             # The user key goes with the first session; its return shows
             # when the start-up programs of the kept session are done.
             self.delete_key(USER_KEY)
@@ -105,7 +104,7 @@ class WinePrefix:
             # Standard handles on /dev/null: the server outlives this call.
             # Kept alive between runs, but not for long after the last one.
             self._quiet(["wineserver", "-p60"])
-            self._quiet([*self.wine, "cmd", "/c", "exit"])
+            self._quiet([self.loader, "cmd", "/c", "exit"])
             deadline = time.monotonic() + 60
             while self._reg("query", USER_KEY) and time.monotonic() < deadline:
                 time.sleep(0.5)
@@ -135,7 +134,7 @@ class WinePrefix:
         """
         env = dict(self.env, WINEDEBUG="+relay") if relay is not None else self.env
         with tempfile.TemporaryFile() as output, tempfile.TemporaryFile() as log:
-            status = subprocess.run([*under, *self.wine, program, *arguments], env=env,
+            status = subprocess.run([*under, self.loader, program, *arguments], env=env,
                                     cwd=cwd and self.unix(cwd), stdin=subprocess.DEVNULL,
                                     stdout=output, stderr=log).returncode
             output.seek(0)
@@ -152,7 +151,7 @@ class WinePrefix:
 
     def _reg(self, *arguments):
         """Runs reg; returns its failure, decoded, or "" when it succeeded."""
-        result = subprocess.run([*self.wine, "reg", *arguments], env=self.env,
+        result = subprocess.run([self.loader, "reg", *arguments], env=self.env,
                                 stdin=subprocess.DEVNULL, capture_output=True)
         if result.returncode == 0:
             return ""
@@ -161,16 +160,16 @@ class WinePrefix:
     # Each in the registry view of the prefix's programs unless told.
 
     def set_value(self, key, name, data, kind="REG_SZ", view=None):
-        view = "/reg:%d" % (view or self.view)
+        view = "/reg:%d" % (view or self.bits)
         failure = self._reg("add", key, "/v", name, "/t", kind, "/d", data, "/f", view)
         if failure:
             raise RuntimeError("reg add %s %s: %s" % (key, name, failure))
 
     def delete_value(self, key, name, view=None):
-        self._reg("delete", key, "/v", name, "/f", "/reg:%d" % (view or self.view))
+        self._reg("delete", key, "/v", name, "/f", "/reg:%d" % (view or self.bits))
 
     def delete_key(self, key, view=None):
-        self._reg("delete", key, "/f", "/reg:%d" % (view or self.view))
+        self._reg("delete", key, "/f", "/reg:%d" % (view or self.bits))
 
     def set_roots(self, user, common):
         """Points the two Start Menu values at the given roots."""
