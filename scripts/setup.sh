@@ -3,7 +3,8 @@
 
 MENUFIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
-                  wine wine32:i386 wine64 locales zip unzip tmux)
+                  wine wine32:i386 wine64 locales zip unzip tmux
+                  osslsigncode openssl qemu-user-static)
 
 # Installs the missing packages (as root, or through sudo) and makes the
 # zh_CN.UTF-8 locale, without which Wine's ANSI code page is not 936.
