@@ -26,6 +26,20 @@ set(CPACK_COMPONENTS_GROUPING ALL_COMPONENTS_IN_ONE)
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/PackageTime.cmake)
 set(CPACK_MENUFIX_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PACKAGE_CHECKSUM SHA256)
+# Signed where a maintainer gives a code-signing certificate; only its path
+# is kept, its password is read from the environment when cpack runs
+# SignProgram.cmake.
+set(MENUFIX_SIGN_PKCS12 "" CACHE FILEPATH
+    "PKCS#12 file to sign menufix.exe with; its password in the environment variable MENUFIX_SIGN_PASSWORD")
+if(MENUFIX_SIGN_PKCS12)
+    if(NOT EXISTS ${MENUFIX_SIGN_PKCS12})
+        message(FATAL_ERROR "MENUFIX_SIGN_PKCS12: no such file: ${MENUFIX_SIGN_PKCS12}")
+    endif()
+    find_program(MENUFIX_OSSLSIGNCODE osslsigncode REQUIRED)
+    set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/SignProgram.cmake)
+    set(CPACK_MENUFIX_SIGN_PKCS12 ${MENUFIX_SIGN_PKCS12})
+    set(CPACK_MENUFIX_OSSLSIGNCODE ${MENUFIX_OSSLSIGNCODE})
+endif()
 # cpack run from elsewhere (cpack --preset) still writes into the build tree.
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 include(CPack)

@@ -1,0 +1,50 @@
+# Run by cpack between installing the files into its staging folder and
+# making the archive (CPACK_PRE_BUILD_SCRIPTS): signs the staged menufix.exe,
+# Authenticode with a SHA-256 digest. The build tree's program stays unsigned,
+# so `osslsigncode remove-signature` on the released one gives back the
+# program anyone builds from the same commit.
+#
+# The password is never held by CMake: printenv hands it from the environment
+# to osslsigncode through a pipe, so it is on no command line and in no file.
+
+set(archive ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip)
+# An archive left by an earlier run must not outlive a failed signing and pass
+# for a signed one.
+file(REMOVE ${archive} ${archive}.sha256)
+file(GLOB_RECURSE program ${CPACK_TEMPORARY_INSTALL_DIRECTORY}/*/menufix.exe)
+
+# cpack goes on to make the archive after a fatal error here (it then fails
+# without copying it out); without the program in it, that archive is no release.
+function(refuse reason)
+    file(REMOVE ${program} ${program}.signed)
+    message(FATAL_ERROR "menufix.exe not signed, no archive made: ${reason}")
+endfunction()
+
+list(LENGTH program found)
+if(NOT found EQUAL 1)
+    refuse("expected one menufix.exe in ${CPACK_TEMPORARY_INSTALL_DIRECTORY}, found ${found}")
+endif()
+if(NOT DEFINED ENV{MENUFIX_SIGN_PASSWORD})
+    refuse("set MENUFIX_SIGN_PASSWORD to the password of ${CPACK_MENUFIX_SIGN_PKCS12}")
+endif()
+# The signing time is the commit's, as the archive entries' (PackageTime.cmake),
+# so that signing the same commit again gives the same bytes. A time stamp
+# from a server records the real time instead.
+set(timestamp)
+if(NOT "$ENV{MENUFIX_SIGN_TIMESTAMP_URL}" STREQUAL "")
+    set(timestamp -ts $ENV{MENUFIX_SIGN_TIMESTAMP_URL})
+endif()
+execute_process(
+    COMMAND printenv MENUFIX_SIGN_PASSWORD
+    COMMAND ${CPACK_MENUFIX_OSSLSIGNCODE} sign -pkcs12 ${CPACK_MENUFIX_SIGN_PKCS12} -readpass -
+            -h sha256 -n ${CPACK_PACKAGE_NAME} -time $ENV{SOURCE_DATE_EPOCH} ${timestamp}
+            -in ${program} -out ${program}.signed
+    OUTPUT_VARIABLE output ERROR_VARIABLE output RESULT_VARIABLE failed)
+if(failed)
+    refuse("osslsigncode could not sign with ${CPACK_MENUFIX_SIGN_PKCS12}; is MENUFIX_SIGN_PASSWORD its password?\n${output}")
+endif()
+file(RENAME ${program}.signed ${program})
+# As install() left the program, so the archive records the same mode.
+file(CHMOD ${program} FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE
+                                       GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+message(STATUS "menufix.exe signed with ${CPACK_MENUFIX_SIGN_PKCS12}")
