@@ -1,16 +1,17 @@
-# ZIP package for Windows: menufix.exe and the Chinese user guide.
+# ZIP package for Windows: menufix.exe, the Chinese user guide and the
+# Chinese administrator's reference.
 
-# The guide is kept as UTF-8 with a byte order mark and CRLF line endings
+# Both texts are kept as UTF-8 with a byte order mark and CRLF line endings
 # (see .gitattributes): Notepad opens that right on Windows 7 and later,
-# whatever the system code page. Its file name stays ASCII: the ZIP folder of
-# Windows 7 Explorer ignores the UTF-8 name flag and would garble a Chinese one.
-set(MENUFIX_GUIDE ${PROJECT_SOURCE_DIR}/docs/guide-zh.txt)
+# whatever the system code page. Their file names stay ASCII: the ZIP folder
+# of Windows 7 Explorer ignores the UTF-8 name flag and would garble Chinese ones.
 
 # One component for each file: CPack adds a folder's files in the order the
 # file system lists them, which differs between machines, but components in
 # the order of their names, so the entries keep one order everywhere.
 install(TARGETS menufix RUNTIME DESTINATION . COMPONENT program)
-install(FILES ${MENUFIX_GUIDE} DESTINATION . COMPONENT guide)
+install(FILES docs/guide-zh.txt DESTINATION . COMPONENT guide)
+install(FILES docs/admin-zh.txt DESTINATION . COMPONENT admin)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME menufix)

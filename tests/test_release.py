@@ -1,4 +1,4 @@
-"""Checks the release archive, its checksum, and the program and the guide in it.
+"""Checks the release archive, its checksum, and the program and the texts in it.
 
 usage: test_release.py OBJDUMP ZIP
 """
@@ -13,6 +13,7 @@ import xml.etree.ElementTree as ElementTree
 import zipfile
 
 OBJDUMP, ZIP_PATH = None, None
+TEXTS = ("admin-zh.txt", "guide-zh.txt")
 RT_MANIFEST = 0x18
 DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x8000
 
@@ -22,14 +23,15 @@ class Release(unittest.TestCase):
     def setUpClass(cls):
         with zipfile.ZipFile(ZIP_PATH) as archive, tempfile.NamedTemporaryFile() as exe:
             cls.names = archive.namelist()
-            cls.exe, cls.guide = archive.read("menufix.exe"), archive.read("guide-zh.txt")
+            cls.exe = archive.read("menufix.exe")
+            cls.texts = {name: archive.read(name) for name in TEXTS}
             exe.write(cls.exe)
             exe.flush()
             cls.headers = subprocess.run([OBJDUMP, "-p", "-t", exe.name], check=True,
                                          capture_output=True, text=True).stdout
 
-    def test_holds_program_and_guide_with_its_checksum_beside_it(self):
-        self.assertEqual(sorted(self.names), ["guide-zh.txt", "menufix.exe"])
+    def test_holds_program_and_texts_with_its_checksum_beside_it(self):
+        self.assertEqual(sorted(self.names), sorted(TEXTS + ("menufix.exe",)))
         with open(ZIP_PATH, "rb") as archive, open(ZIP_PATH + ".sha256") as checksum:
             self.assertEqual(checksum.read().split(), [hashlib.sha256(archive.read()).hexdigest(),
                                                        ZIP_PATH.rsplit("/", 1)[-1]])
@@ -62,13 +64,24 @@ class Release(unittest.TestCase):
         self.assertEqual([(e.get("level"), e.get("uiAccess")) for e in levels],
                          [("asInvoker", "false")])
 
-    def test_guide_opens_in_notepad_and_explains_messages_and_statuses(self):
-        self.assertTrue(self.guide.startswith(b"\xef\xbb\xbf"), "no UTF-8 byte order mark")
-        text = self.guide[3:].decode("utf-8")
-        self.assertEqual(text.count("\n"), text.count("\r\n"), "bare line feed")
-        self.assertTrue(text.endswith("\r\n") and "\r\r" not in text, "guide cut short or mangled")
-        for needle in ("desktop.ini", "-1", "-2", '修复"', "系统不存在", "管理员"):
-            self.assertIn(needle, text)
+    def test_texts_open_in_notepad(self):
+        # Notepad of Windows 7 takes a file for UTF-8 only by its byte order
+        # mark, and shows a bare line feed as nothing.
+        for name, data in self.texts.items():
+            with self.subTest(name):
+                self.assertTrue(data.startswith(b"\xef\xbb\xbf"), "no UTF-8 byte order mark")
+                text = data[3:].decode("utf-8")
+                self.assertEqual(text.count("\n"), text.count("\r\n"), "bare line feed")
+                self.assertTrue(text.endswith("\r\n") and "\r\r" not in text, "cut short or mangled")
+
+    def test_texts_hold_what_their_readers_look_for(self):
+        needles = {"guide-zh.txt": ("desktop.ini", "管理员"),
+                   "admin-zh.txt": ('修复"', "系统不存在", "获取", "-1", "-2")}
+        for name, words in needles.items():
+            text = self.texts[name][3:].decode("utf-8")
+            for word in words:
+                with self.subTest(name, needle=word):
+                    self.assertIn(word, text)
 
 
 if __name__ == "__main__":
