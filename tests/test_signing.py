@@ -1,0 +1,131 @@
+"""Signs the release with a throwaway certificate, in a build tree of its own,
+and checks the signed archive against the unsigned one of the same commit.
+Leaves the signed archive and its checksum in OUT_DIR for the release checks.
+
+usage: test_signing.py CMAKE OBJDUMP UNSIGNED_ZIP OUT_DIR
+"""
+
+import datetime
+import os
+import re
+import secrets
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+import zipfile
+
+CMAKE, OBJDUMP, UNSIGNED_ZIP, OUT_DIR = None, None, None, None
+SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def run(*args, **kwargs):
+    return subprocess.run(args, capture_output=True, text=True, stdin=subprocess.DEVNULL, **kwargs)
+
+
+class Signed(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        work = tempfile.mkdtemp()
+        cls.addClassCleanup(shutil.rmtree, work)
+        cls.work, cls.password = work, "pw-" + secrets.token_hex(12)
+        env = {k: v for k, v in os.environ.items() if not k.startswith("MENUFIX_SIGN_")}
+        cls.env = dict(env, MENUFIX_SIGN_PASSWORD=cls.password)
+        cls.cert, pfx, key = (os.path.join(work, name) for name in ("cert.pem", "cert.pfx", "key.pem"))
+        cls.tree = os.path.join(work, "build")
+        cls.zip = os.path.join(cls.tree, os.path.basename(UNSIGNED_ZIP))
+        cpack = os.path.join(os.path.dirname(CMAKE), "cpack")
+        steps = [
+            ("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cls.cert,
+             "-days", "2", "-subj", "/CN=menufix test signer",
+             "-addext", "keyUsage=critical,digitalSignature", "-addext", "extendedKeyUsage=codeSigning"),
+            ("openssl", "pkcs12", "-export", "-inkey", key, "-in", cls.cert, "-out", pfx,
+             "-passout", "env:MENUFIX_SIGN_PASSWORD"),
+            (CMAKE, "-S", SOURCE, "--preset", "win32", "-B", cls.tree, "-DBUILD_TESTING=OFF",
+             "-DMENUFIX_SIGN_PKCS12=" + pfx),
+            (CMAKE, "--build", cls.tree, "--target", "package"),
+        ]
+        cls.output = ""
+        for step in steps:
+            result = run(*step, env=cls.env)
+            cls.output += result.stdout + result.stderr
+            if result.returncode:
+                raise AssertionError("%s failed:\n%s" % (step[:2], result.stdout + result.stderr))
+        with open(cls.zip, "rb") as archive:
+            cls.signed = archive.read()
+        shutil.rmtree(OUT_DIR, ignore_errors=True)
+        os.makedirs(OUT_DIR)
+        for name in (cls.zip, cls.zip + ".sha256"):
+            shutil.copy(name, OUT_DIR)
+        cls.kept = os.path.join(OUT_DIR, os.path.basename(cls.zip))
+        # Once more, with every command CMake runs shown; then as a maintainer
+        # who mistyped the password or forgot to export it.
+        cls.again = run(cpack, "--trace-expand", "--config", "CPackConfig.cmake", cwd=cls.tree, env=cls.env)
+        with open(cls.zip, "rb") as archive:
+            cls.signed_again = archive.read()
+        cls.refused = [run(cpack, "--config", "CPackConfig.cmake", cwd=cls.tree, env=bad)
+                       for bad in (dict(env, MENUFIX_SIGN_PASSWORD="not-" + cls.password), env)]
+
+    def program(self, archive):
+        path = os.path.join(self.work, "menufix.exe")
+        with zipfile.ZipFile(archive) as zip_file, open(path, "wb") as program:
+            program.write(zip_file.read("menufix.exe"))
+            return path, zip_file.getinfo("menufix.exe").date_time
+
+    def test_verifies_against_its_certificate_and_fails_once_changed(self):
+        path, entry_time = self.program(self.kept)
+        verified = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
+        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+        self.assertRegex(verified.stdout, r"Message digest algorithm\s*: SHA256")
+        # Signed at the commit's time, as the archive entries are dated (ZIP
+        # keeps even seconds): signing the same commit again gives the same bytes.
+        signed_at = re.search(r"Signing time: (.*) GMT", verified.stdout).group(1)
+        signed_at = datetime.datetime.strptime(signed_at, "%b %d %H:%M:%S %Y")
+        self.assertLess(abs(signed_at - datetime.datetime(*entry_time)), datetime.timedelta(seconds=2))
+        self.assertEqual(self.again.returncode, 0, self.again.stderr)
+        self.assertTrue(self.signed_again == self.signed, "signing twice gave different archives")
+
+        sections = run(OBJDUMP, "-h", path, check=True).stdout
+        size, offset = (int(n, 16) for n in re.search(
+            r"\.text\s+([0-9a-f]+)\s+[0-9a-f]+\s+[0-9a-f]+\s+([0-9a-f]+)", sections).groups())
+        with open(path, "r+b") as program:
+            program.seek(offset + size // 2)
+            byte = program.read(1)
+            program.seek(-1, os.SEEK_CUR)
+            program.write(bytes([byte[0] ^ 0xFF]))
+        changed = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
+        self.assertNotEqual(changed.returncode, 0, "a changed program still verifies")
+
+    def test_without_its_signature_is_the_unsigned_build_of_the_same_commit(self):
+        signed, _ = self.program(self.kept)
+        removed = os.path.join(self.work, "removed.exe")
+        run("osslsigncode", "remove-signature", "-in", signed, "-out", removed, check=True)
+        with zipfile.ZipFile(UNSIGNED_ZIP) as unsigned, open(removed, "rb") as program:
+            self.assertTrue(program.read() == unsigned.read("menufix.exe"),
+                            "signature removed, the program differs from the unsigned build")
+
+    def test_wrong_or_missing_password_stops_packaging_and_leaves_no_archive(self):
+        for result in self.refused:
+            with self.subTest(result.args):
+                self.assertNotEqual(result.returncode, 0)
+                self.assertIn("menufix.exe not signed", result.stderr)
+                self.assertIn("MENUFIX_SIGN_PASSWORD", result.stderr)
+                for name in (self.zip, self.zip + ".sha256"):
+                    self.assertFalse(os.path.exists(name), name + " left behind")
+
+    def test_password_is_in_no_file_of_the_tree_and_no_output(self):
+        outputs = [self.output, self.again.stdout + self.again.stderr]
+        self.assertIn("SignProgram.cmake(", outputs[1], "no trace of the signing step")
+        outputs += [result.stdout + result.stderr for result in self.refused]
+        for output in outputs:
+            self.assertNotIn(self.password, output)
+        for folder, _, files in os.walk(self.tree):
+            for name in files:
+                with open(os.path.join(folder, name), "rb") as file:
+                    self.assertNotIn(self.password.encode(), file.read(), os.path.join(folder, name))
+
+
+if __name__ == "__main__":
+    CMAKE, OBJDUMP, UNSIGNED_ZIP, OUT_DIR = sys.argv[1:5]
+    unittest.main(argv=sys.argv[:1], verbosity=2)
