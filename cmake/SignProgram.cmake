@@ -28,8 +28,9 @@ if(NOT DEFINED ENV{MENUFIX_SIGN_PASSWORD})
     refuse("set MENUFIX_SIGN_PASSWORD to the password of ${CPACK_MENUFIX_SIGN_PKCS12}")
 endif()
 # The signing time is the commit's, as the archive entries' (PackageTime.cmake),
-# so that signing the same commit again gives the same bytes. A time stamp
-# from a server records the real time instead.
+# so that signing the same commit again gives the same bytes. A server's time
+# stamp adds the real time, and with it bytes that differ from run to run;
+# removing the signature still gives back the unsigned program.
 set(timestamp)
 if(NOT "$ENV{MENUFIX_SIGN_TIMESTAMP_URL}" STREQUAL "")
     set(timestamp -ts $ENV{MENUFIX_SIGN_TIMESTAMP_URL})
@@ -41,7 +42,11 @@ execute_process(
             -in ${program} -out ${program}.signed
     OUTPUT_VARIABLE output ERROR_VARIABLE output RESULT_VARIABLE failed)
 if(failed)
-    refuse("osslsigncode could not sign with ${CPACK_MENUFIX_SIGN_PKCS12}; is MENUFIX_SIGN_PASSWORD its password?\n${output}")
+    set(question "is MENUFIX_SIGN_PASSWORD its password?")
+    if(timestamp)
+        string(APPEND question " Does the time-stamp server $ENV{MENUFIX_SIGN_TIMESTAMP_URL} answer?")
+    endif()
+    refuse("osslsigncode could not sign with ${CPACK_MENUFIX_SIGN_PKCS12}; ${question}\n${output}")
 endif()
 file(RENAME ${program}.signed ${program})
 # As install() left the program, so the archive records the same mode.
