@@ -5,7 +5,8 @@
 # program anyone builds from the same commit.
 #
 # The password is never held by CMake: printenv hands it from the environment
-# to osslsigncode through a pipe, so it is on no command line and in no file.
+# to osslsigncode through a pipe, which it opens as the file /dev/stdin (older
+# releases take no "-" for it), so it is on no command line and in no file.
 
 set(archive ${CPACK_PACKAGE_DIRECTORY}/${CPACK_PACKAGE_FILE_NAME}.zip)
 # An archive left by an earlier run must not outlive a failed signing and pass
@@ -37,7 +38,7 @@ if(NOT "$ENV{MENUFIX_SIGN_TIMESTAMP_URL}" STREQUAL "")
 endif()
 execute_process(
     COMMAND printenv MENUFIX_SIGN_PASSWORD
-    COMMAND ${CPACK_MENUFIX_OSSLSIGNCODE} sign -pkcs12 ${CPACK_MENUFIX_SIGN_PKCS12} -readpass -
+    COMMAND ${CPACK_MENUFIX_OSSLSIGNCODE} sign -pkcs12 ${CPACK_MENUFIX_SIGN_PKCS12} -readpass /dev/stdin
             -h sha256 -n ${CPACK_PACKAGE_NAME} -time $ENV{SOURCE_DATE_EPOCH} ${timestamp}
             -in ${program} -out ${program}.signed
     OUTPUT_VARIABLE output ERROR_VARIABLE output RESULT_VARIABLE failed)
