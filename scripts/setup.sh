@@ -7,7 +7,8 @@ MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
                   osslsigncode openssl qemu-user-static)
 
 # Installs the missing packages (as root, or through sudo) and makes the
-# zh_CN.UTF-8 locale, without which Wine's ANSI code page is not 936.
+# zh_CN.UTF-8 locale, without which Wine's ANSI code page is not 936, and
+# en_US.UTF-8, a Western one (code page 1252) for the console tests.
 menufix_install() {
     local sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
@@ -25,8 +26,11 @@ menufix_install() {
         DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
             --no-install-recommends "${missing[@]}" </dev/null
     fi
-    locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' ||
-        "${sudo[@]}" localedef -i zh_CN -f UTF-8 zh_CN.UTF-8
+    local locale
+    for locale in zh_CN en_US; do
+        locale -a 2>/dev/null | grep -qix "$locale.utf8" ||
+            "${sudo[@]}" localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+    done
 }
 
 # Configures and builds one preset of the project.
@@ -35,13 +39,15 @@ menufix_build() {
         cmake --build "$MENUFIX_ROOT/build/$1" -j "$(nproc)"
 }
 
-# Decides, once, which builds run under Wine, and says so in one line: the
-# 32-bit menufix.exe where this kernel runs 32-bit code, and always its 64-bit
-# twin (win64), which is all that runs where the kernel cannot. With
-# MENUFIX_WINE_ARCH=64 the twin alone runs on any machine. Sets
-# MENUFIX_WINE_PRESETS; the demo and the benchmark use its first preset.
+# Decides, once, which builds run under Wine, and says so in one line. Where
+# this kernel runs 32-bit code: menufix.exe (win32) and its 64-bit twin
+# (win64). Where it cannot: the twin's suite, and then the release's own
+# menufix.exe under qemu-user emulation (MENUFIX_EMULATE=1), which fails with
+# the reason where emulation cannot be set up. MENUFIX_WINE_ARCH=64 asks for
+# the second path on any machine. Sets MENUFIX_WINE_PRESETS, whose first
+# preset the demo and the benchmark use.
 menufix_wine_presets() {
-    local failure
+    local failure how
     case "${MENUFIX_WINE_ARCH:-}" in
         "" | 64) ;;
         *) echo "MENUFIX_WINE_ARCH is 64 or unset, not '$MENUFIX_WINE_ARCH'" >&2
@@ -51,16 +57,22 @@ menufix_wine_presets() {
         echo "Wine cannot run menufix here: /usr/lib/wine/wine64: ${failure:-not installed}" >&2
         return 1
     fi
-    if [ "${MENUFIX_WINE_ARCH:-}" = 64 ]; then
-        MENUFIX_WINE_PRESETS=(win64)
-        echo "Under Wine: the 64-bit twin (win64) alone, as MENUFIX_WINE_ARCH=64 asks."
-    elif failure=$(/usr/lib/wine/wine --version 2>&1 >/dev/null); then
+    # Not the 32-bit loader's --version: a qemu handler answers it too.
+    how=$(python3 "$MENUFIX_ROOT/scripts/emulation.py" probe)
+    if [ "$how" = native ] && [ -z "${MENUFIX_WINE_ARCH:-}" ]; then
         MENUFIX_WINE_PRESETS=(win32 win64)
-        echo "Under Wine: menufix.exe (win32) and its 64-bit twin (win64):" \
-             "this kernel runs 32-bit code."
-    else
-        MENUFIX_WINE_PRESETS=(win64)
-        echo "Under Wine: the 64-bit twin (win64) alone: 32-bit Wine cannot run here" \
-             "(${failure##*: }); menufix.exe (win32) is checked as a file."
+        MENUFIX_EMULATE=
+        echo "Native 32-bit: under Wine, menufix.exe (win32) and its 64-bit twin (win64)."
+        return
     fi
+    MENUFIX_WINE_PRESETS=(win64)
+    MENUFIX_EMULATE=1
+    case "$how" in
+        native) echo "Native 32-bit, but MENUFIX_WINE_ARCH=64: under Wine, the 64-bit twin" \
+                     "(win64), then the release's own menufix.exe as where it is emulated." ;;
+        emulated) echo "No 32-bit, the shipped program emulated: under Wine, the 64-bit twin" \
+                       "(win64), then the release's own menufix.exe under qemu-user emulation." ;;
+        *) echo "No way to run the shipped program: ${how#none: }. Under Wine, the 64-bit" \
+                "twin (win64); the run of the release's own menufix.exe will fail." ;;
+    esac
 }

@@ -69,12 +69,18 @@ def wine_available():
 
 class WinePrefix:
     """A new Wine prefix in a temporary folder for programs of the given
-    bits; close() ends its session and removes it."""
+    bits; close() ends its session and removes it.
 
-    def __init__(self, name="menufix", bits=32):
+    emulated: a 64-bit prefix for 32-bit programs on a kernel that cannot run
+    them. The 64-bit loader hands each 32-bit program to the 32-bit one,
+    which a qemu-i386 handler runs (see emulation.py); it must be registered
+    before the prefix is made, so that the prefix gets its 32-bit DLLs.
+    """
+
+    def __init__(self, name="menufix", bits=32, emulated=False):
         # A program reads the registry view of its own width, bits.
         self.bits, self.other_view = bits, {32: 64, 64: 32}[bits]
-        self.loader = LOADERS[bits]
+        self.loader = LOADERS[64 if emulated else bits]
         version = subprocess.run([self.loader, "--version"], stdin=subprocess.DEVNULL,
                                  capture_output=True, text=True)
         if version.returncode != 0:
@@ -92,7 +98,7 @@ class WinePrefix:
         self.env = dict(os.environ)
         self.env.update(WINEPREFIX=self.path, WINEDEBUG="-all", LANG="zh_CN.UTF-8",
                         LC_ALL="zh_CN.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
-        if bits == 64:
+        if self.loader == LOADERS[64]:
             self.env["WINELOADER"] = self.loader
         self.env.pop("DISPLAY", None)
         try:

@@ -84,6 +84,8 @@ def assert_calls(case, calls, roots, links=()):
 class MenufixRun(unittest.TestCase):
     """A test case with a Wine prefix of its own, kept for all its tests, for
     the build of menufix under test: the 32-bit program or its 64-bit twin."""
+    traced = True  # runs are traced unless a test says otherwise
+
     @classmethod
     def setUpClass(cls):
         cls.menufix, cls.attrdump = os.environ["MENUFIX_EXE"], os.environ["ATTRDUMP_EXE"]
@@ -94,20 +96,26 @@ class MenufixRun(unittest.TestCase):
     def tearDownClass(cls):
         cls.wine.close()
 
-    def assertRun(self, status, text, roots, completed=False, links=(), traced=True, cwd=None):
+    def assertRun(self, status, text, roots, completed=False, links=(), traced=None, cwd=None):
         """Runs menufix, traced unless told, and checks its status, its report
         after the banner (with closing text and pause if completed) and its calls."""
+        traced = self.traced if traced is None else traced
         calls = [] if traced else None
         actual_status, output = self.wine.run(self.menufix, cwd=cwd, relay=calls)
+        self.assertReport(output, text, completed)
+        self.assertEqual(actual_status, status)
+        if traced:
+            assert_calls(self, calls, roots, links)
+
+    def assertReport(self, output, text, completed):
+        """Checks a report written to a file: code page 936 bytes, the banner,
+        text, and the closing text and pause prompt if completed."""
         # In text mode each line feed goes out as carriage return, line feed.
         expected = (BANNER + text + (CLOSING if completed else "")).encode("cp936")
         expected = expected.replace(b"\n", b"\r\n") + (self.pause if completed else b"")
         self.maxDiff = None  # decoded first, for a readable difference
         self.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
         self.assertEqual(output, expected)
-        self.assertEqual(actual_status, status)
-        if traced:
-            assert_calls(self, calls, roots, links)
 
 
 def main():

@@ -1,0 +1,63 @@
+"""The menufix.exe that people download, taken out of the release zip, run
+where the kernel cannot run 32-bit code: 32-bit Wine under qemu-user
+emulation, in a 64-bit prefix. The twin's suite covers the logic; these runs
+cover what only the 32-bit build has: its registry view, its C runtime and
+stack cookies, and the pause through the 32-bit command processor. Each run
+takes a minute or two, so there are few, and none is traced.
+
+MENUFIX_ZIP names the release zip, ATTRDUMP_EXE a 64-bit attrdump (a 32-bit
+one would be emulated too)."""
+
+import contextlib
+import os
+import shutil
+import tempfile
+import zipfile
+
+import emulation
+import report
+import test_completed_run
+from report import COMMON_ROOT_FAILED
+from test_registry_failures import ROOT_FAILED, user_pass
+from wineprefix import COMMON_KEY, WinePrefix, image
+
+
+class ShippedProgram(report.MenufixRun):
+    traced = False
+
+    @classmethod
+    def setUpClass(cls):
+        cls.cleanup = contextlib.ExitStack()
+        try:
+            folder = tempfile.mkdtemp(prefix="menufix-shipped-")
+            cls.cleanup.callback(shutil.rmtree, folder)
+            with zipfile.ZipFile(os.environ["MENUFIX_ZIP"]) as archive:
+                cls.menufix = archive.extract("menufix.exe", folder)
+            cls.attrdump = os.environ["ATTRDUMP_EXE"]
+            if image(cls.menufix)[0] != 32 or image(cls.attrdump)[0] != 64:
+                raise RuntimeError("want the 32-bit menufix.exe and a 64-bit attrdump.exe")
+            cls.cleanup.enter_context(emulation.i386_handler())
+            cls.wine = WinePrefix(bits=32, emulated=True)
+            cls.cleanup.callback(cls.wine.close)
+            cls.pause = cls.wine.pause_prompt()
+        except BaseException:
+            cls.cleanup.close()
+            raise
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.cleanup.close()
+
+    test_user_and_common_trees = test_completed_run.CompletedRun.test_user_and_common_trees
+
+    def test_common_root_only_in_the_64_bit_view_is_not_read(self):
+        user, common = r"C:\Roots\User", r"C:\Roots\Common"
+        self.wine.make_tree(user + "\\Programs", {"Accessories": {}})
+        self.wine.set_roots(user, common)
+        self.wine.set_value(COMMON_KEY, "Common Start Menu", common, view=64)
+        self.wine.delete_value(COMMON_KEY, "Common Start Menu", view=32)
+        self.assertRun(ROOT_FAILED, user_pass(user) + COMMON_ROOT_FAILED, [user, common])
+
+
+if __name__ == "__main__":
+    report.main()
