@@ -21,16 +21,22 @@ SOCKETS = itertools.count()
 class Terminal:
     """A tmux terminal of its own in which `wine program ...` runs at once."""
 
-    def __init__(self, wine, program, *arguments, width=250, height=60, under=(), stdin=None):
+    def __init__(self, wine, program, *arguments, width=250, height=60, under=(), stdin=None,
+                 stdout=None, env=None):
         """under is a Linux command to run wine through, such as a timer;
-        stdin a file for standard input instead of the keyboard."""
+        stdin a file for standard input instead of the keyboard, stdout one
+        for standard output instead of the screen; env what to change in
+        the prefix's environment."""
         # In the prefix, so that its reaper removes the socket too; one server
         # for each terminal.
         self.socket = os.path.join(wine.path, "tmux-%d.socket" % next(SOCKETS))
         names = ("WINEPREFIX", "WINEDEBUG", "LANG", "LC_ALL", "WINEDLLOVERRIDES", "WINELOADER")
-        command = ["env", *("%s=%s" % (name, wine.env[name]) for name in names if name in wine.env),
+        variables = {name: wine.env[name] for name in names if name in wine.env}
+        variables.update(env or {})
+        command = ["env", *("%s=%s" % item for item in variables.items()),
                    *under, wine.loader, program, *arguments]
         shell = shlex.join(command) + (" <" + shlex.quote(stdin) if stdin else "")
+        shell += " >" + shlex.quote(stdout) if stdout else ""
         shell += "; echo %s$?; sleep %d" % (STATUS, LINGER)
         # A server can fail to start right after another has ended: try again
         # until the session is there.

@@ -130,15 +130,18 @@ class WinePrefix:
 
     # Programs
 
-    def run(self, program, *arguments, under=(), cwd=None, relay=None):
+    def run(self, program, *arguments, under=(), cwd=None, relay=None, env=None):
         """Runs a Windows program with standard output to a file, as a redirected run does.
 
         under is a Linux command to run wine through, such as a timer; cwd a
-        Windows path to start in. With relay, a list, the program's own calls
-        into Windows (see trace) are put into it.
+        Windows path to start in; env what to change in the prefix's
+        environment. With relay, a list, the program's own calls into Windows
+        (see trace) are put into it.
         Returns (exit status as Linux sees it, bytes written to standard output).
         """
-        env = dict(self.env, WINEDEBUG="+relay") if relay is not None else self.env
+        env = dict(self.env, **(env or {}))
+        if relay is not None:
+            env["WINEDEBUG"] = "+relay"
         with tempfile.TemporaryFile() as output, tempfile.TemporaryFile() as log:
             status = subprocess.run([*under, self.loader, program, *arguments], env=env,
                                     cwd=cwd and self.unix(cwd), stdin=subprocess.DEVNULL,
@@ -149,9 +152,9 @@ class WinePrefix:
                 relay += trace(program, log.read().decode("latin-1").splitlines())
             return status, output.read()
 
-    def pause_prompt(self):
+    def pause_prompt(self, env=None):
         """What the command processor's pause writes here, with no key to read."""
-        return self.run("cmd", "/c", "pause")[1]
+        return self.run("cmd", "/c", "pause", env=env)[1]
 
     # Registry
 

@@ -1,6 +1,7 @@
 """menufix.exe in a console window, as a person meets it: tmux runs it under
 Wine in a terminal, the test reads the screen and presses the key."""
 
+import os
 import time
 
 import report
@@ -11,11 +12,22 @@ from wineprefix import HIDDEN, menu_folders
 ROOT_FAILED = 254
 # Long after a run that did not wait would have shown its exit status.
 STILL_WAITING = 3
+# Windows set to a Western language: ANSI code page 1252.
+WESTERN = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
 
 
 def shown(text):
     """A report as the terminal shows it: lines, and tab stops every 8 columns."""
     return text.replace("\r\n", "\n").expandtabs(8)
+
+
+def written(path):
+    """What a file holds so far."""
+    try:
+        with open(path, "rb") as file:
+            return file.read()
+    except FileNotFoundError:
+        return b""
 
 
 class Console(report.MenufixRun):
@@ -24,30 +36,62 @@ class Console(report.MenufixRun):
         super().setUpClass()
         cls.prompt = cls.pause.decode("cp936")
 
-    def terminal(self, *command):
-        terminal = Terminal(self.wine, *command)
+    def terminal(self, *command, **options):
+        terminal = Terminal(self.wine, *command, **options)
         self.addCleanup(terminal.close)
         return terminal
 
-    def assertWaitsForKey(self, terminal, text, status):
+    def assertWaitsForKey(self, terminal, text, status, prompt=None):
         """The screen shows the report and the pause prompt, and stays so until a key."""
-        screen = terminal.wait_for(self.prompt)
-        self.assertEqual(screen, shown(BANNER + text) + self.prompt)
+        prompt = prompt or self.prompt
+        screen = terminal.wait_for(prompt)
+        self.assertEqual(screen, shown(BANNER + text) + prompt)
         time.sleep(STILL_WAITING)
         self.assertEqual(terminal.screen(), screen, "did not wait for a key")
         terminal.press()
         self.assertEqual(terminal.status(), status)
 
-    def test_completed_run_shows_chinese_names_and_waits_for_a_key(self):
-        root, none = r"C:\开始菜单\User", r"C:\开始菜单\None"
-        accessories = menu_folders(root)[0]
-        self.wine.make_tree(root + "\\Programs", {
-            "Accessories": ({"desktop.ini": b"", "系统工具": ({"娱乐": {}}, HIDDEN)}, HIDDEN)})
+    def menu(self, root, *folders):
+        """Points both roots at a menu whose hidden Accessories holds a
+        desktop.ini and the given hidden folders (paths below it, parents
+        first); returns the report of a run over it, to the closing text."""
+        accessories, none = menu_folders(root)[0], root + "-none"
+        self.wine.make_tree(accessories, {"desktop.ini": b""})
+        for folder in folders:
+            parent, _, name = (accessories + "\\" + folder).rpartition("\\")
+            self.wine.make_tree(parent, {name: ({}, HIDDEN)})
+        self.wine.set_attributes(accessories, HIDDEN)
         self.wine.set_roots(root, none)
-        text = (repaired(accessories) + repaired(accessories + "\\系统工具") +
-                repaired(accessories + "\\系统工具\\娱乐") +
-                "".join(map(missing, menu_folders(root)[1:] + menu_folders(none))) + CLOSING)
-        self.assertWaitsForKey(self.terminal(self.menufix), text, 0)
+        repairs = [accessories] + [accessories + "\\" + folder for folder in folders]
+        return ("".join(map(repaired, repairs)) +
+                "".join(map(missing, menu_folders(root)[1:] + menu_folders(none))))
+
+    def test_completed_run_shows_chinese_names_and_waits_for_a_key(self):
+        text = self.menu(r"C:\开始菜单\User", "系统工具", "系统工具\\娱乐")
+        self.assertWaitsForKey(self.terminal(self.menufix), text + CLOSING, 0)
+
+    def test_western_windows_shows_chinese_messages_and_western_names(self):
+        # The messages are code page 936 text on any Windows; the names come
+        # in the ANSI code page, here 1252, where "é" is one byte.
+        text = self.menu(r"C:\Western\User", "Café")
+        prompt = self.wine.pause_prompt(env=WESTERN).decode("cp1252").rstrip()
+        self.assertWaitsForKey(self.terminal(self.menufix, env=WESTERN), text + CLOSING, 0, prompt)
+
+    def test_report_redirected_from_a_command_prompt_goes_to_the_file(self):
+        # As `menufix.exe > "%TEMP%\menufix.log"` typed in a command prompt:
+        # the report goes to the file as code page 936 bytes, and the pause
+        # still reads its key from the console.
+        text = self.menu(r"C:\开始菜单\Log", "系统工具")
+        log = os.path.join(self.wine.path, "menufix.log")
+        terminal = self.terminal(self.menufix, stdout=log)
+        deadline = time.monotonic() + 60
+        while not written(log).endswith(self.pause) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(STILL_WAITING)
+        self.assertEqual(terminal.screen(), "", "the console shows what belongs in the file")
+        terminal.press()
+        self.assertEqual(terminal.status(), 0)
+        self.assertReport(written(log), text, completed=True)
 
     def test_failure_waits_for_a_key_only_in_a_window_of_its_own(self):
         self.wine.set_roots("", "")

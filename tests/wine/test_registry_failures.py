@@ -52,6 +52,7 @@ class RegistryFailures(report.MenufixRun):
     def test_roots_that_are_not_absolute_paths_are_refused(self):
         for data, kind in [("", "REG_SZ"), (".", "REG_SZ"), ("46", "REG_DWORD"),
                            ("C:Roots\\User", "REG_SZ"), ("Roots\\User", "REG_SZ"),
+                           ("ab\\Start Menu", "REG_SZ"),  # two characters, then no ":"
                            ("\\Roots\\User", "REG_SZ"),
                            (r"%SystemDrive%\Roots\User", "REG_EXPAND_SZ")]:
             with self.subTest(data=data, kind=kind):
@@ -69,11 +70,13 @@ class RegistryFailures(report.MenufixRun):
         self.assertRun(0, every_pass_missing, completed=True, roots=(drive, unexpanded))
 
         # A Start Menu redirected to a share has a UNC root; Wine takes this
-        # one to drive C:.
+        # one to drive C:. One on a mapped drive has a late letter: Wine's
+        # Z: is the Linux root.
         share = "\\\\?\\" + USER
-        self.wine.set_roots(share, drive)
-        self.assertRun(0, user_pass(share) + "".join(map(missing, menu_folders(drive))),
-                       completed=True, roots=(share, drive))
+        mapped = "Z:" + self.wine.unix(USER).replace("/", "\\")
+        self.wine.set_roots(share, mapped)
+        self.assertRun(0, user_pass(share) + user_pass(mapped), completed=True,
+                       roots=(share, mapped))
 
         # Stored without its terminating zero, a shorter common root must not
         # pick up the rest of the user's root.
