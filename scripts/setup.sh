@@ -68,11 +68,13 @@ menufix_wine_presets() {
     MENUFIX_WINE_PRESETS=(win64)
     MENUFIX_EMULATE=1
     case "$how" in
-        native) echo "Native 32-bit, but MENUFIX_WINE_ARCH=64: under Wine, the 64-bit twin" \
-                     "(win64), then the release's own menufix.exe as where it is emulated." ;;
-        emulated) echo "No 32-bit, the shipped program emulated: under Wine, the 64-bit twin" \
-                       "(win64), then the release's own menufix.exe under qemu-user emulation." ;;
-        *) echo "No way to run the shipped program: ${how#none: }. Under Wine, the 64-bit" \
-                "twin (win64); the run of the release's own menufix.exe will fail." ;;
+        native) echo "Native 32-bit, but MENUFIX_WINE_ARCH=64: the 64-bit twin (win64) runs" \
+                     "under Wine, and in the tests the release's own menufix.exe as where" \
+                     "it is emulated." ;;
+        emulated) echo "No 32-bit, the shipped program emulated: the 64-bit twin (win64) runs" \
+                       "under Wine, and in the tests the release's own menufix.exe under" \
+                       "qemu-user emulation." ;;
+        *) echo "No way to run the shipped program: ${how#none: }. The 64-bit twin (win64)" \
+                "runs under Wine; the tests' run of the release's own menufix.exe will fail." ;;
     esac
 }
