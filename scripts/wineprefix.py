@@ -164,13 +164,20 @@ class WinePrefix:
                                 stdin=subprocess.DEVNULL, capture_output=True)
         if result.returncode == 0:
             return ""
-        return (result.stdout + result.stderr).decode("cp936", "replace").strip() or "failed"
+        return ((result.stdout + result.stderr).decode("cp936", "replace").strip() or
+                "failed with exit status %d and no message" % result.returncode)
 
     # Each in the registry view of the prefix's programs unless told.
 
     def set_value(self, key, name, data, kind="REG_SZ", view=None):
         view = "/reg:%d" % (view or self.bits)
-        failure = self._reg("add", key, "/v", name, "/t", kind, "/d", data, "/f", view)
+        command = ("add", key, "/v", name, "/t", kind, "/d", data, "/f", view)
+        failure = self._reg(*command)
+        if failure:
+            # Seen once, on a loaded machine, right after the key was deleted:
+            # reg failed without a word, and the same call then succeeded.
+            time.sleep(1)
+            failure = self._reg(*command)
         if failure:
             raise RuntimeError("reg add %s %s: %s" % (key, name, failure))
 
