@@ -174,8 +174,8 @@ class WinePrefix:
         command = ("add", key, "/v", name, "/t", kind, "/d", data, "/f", view)
         failure = self._reg(*command)
         if failure:
-            # Seen once, on a loaded machine, right after the key was deleted:
-            # reg failed without a word, and the same call then succeeded.
+            # Seen once, in a fresh clone's first run, right after the key
+            # was deleted: reg failed without a word; every rerun passed.
             time.sleep(1)
             failure = self._reg(*command)
         if failure:
