@@ -302,7 +302,7 @@ def remove(path):
     for point in reversed(points):
         subprocess.run(["umount", "-l", point], stderr=subprocess.DEVNULL)
     # The server's socket folder is named after the prefix's device and inode,
-    # in a wine-XXXXXX folder of TMPDIR (of /tmp without it).
+    # in a folder of TMPDIR (of /tmp without it) named wine- and six more characters.
     prefix = os.stat(path)
     name = "server-%x-%x" % (prefix.st_dev, prefix.st_ino)
     for server in {*glob.glob("/tmp/*wine-*/" + name),
