@@ -27,80 +27,79 @@ def run(*args, **kwargs):
 class Signed(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        work = tempfile.mkdtemp()
+        cls.work = work = tempfile.mkdtemp()
         cls.addClassCleanup(shutil.rmtree, work)
-        cls.work, cls.password = work, "pw-" + secrets.token_hex(12)
+        cls.password = "pw-" + secrets.token_hex(12)
         env = {k: v for k, v in os.environ.items() if not k.startswith("MENUFIX_SIGN_")}
-        cls.env = dict(env, MENUFIX_SIGN_PASSWORD=cls.password)
+        signing = dict(env, MENUFIX_SIGN_PASSWORD=cls.password)
         cls.cert, pfx, key = (os.path.join(work, name) for name in ("cert.pem", "cert.pfx", "key.pem"))
-        cls.tree = os.path.join(work, "build")
-        cls.zip = os.path.join(cls.tree, os.path.basename(UNSIGNED_ZIP))
-        cpack = os.path.join(os.path.dirname(CMAKE), "cpack")
-        steps = [
+        tree = cls.tree = os.path.join(work, "build")
+        cls.zip = os.path.join(tree, os.path.basename(UNSIGNED_ZIP))
+        cpack = (os.path.join(os.path.dirname(CMAKE), "cpack"), "--config", "CPackConfig.cmake")
+        cls.outputs = []
+        for step in [
             ("openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cls.cert,
              "-days", "2", "-subj", "/CN=menufix test signer",
              "-addext", "keyUsage=critical,digitalSignature", "-addext", "extendedKeyUsage=codeSigning"),
             ("openssl", "pkcs12", "-export", "-inkey", key, "-in", cls.cert, "-out", pfx,
              "-passout", "env:MENUFIX_SIGN_PASSWORD"),
-            (CMAKE, "-S", SOURCE, "--preset", "win32", "-B", cls.tree, "-DBUILD_TESTING=OFF",
+            (CMAKE, "-S", SOURCE, "--preset", "win32", "-B", tree, "-DBUILD_TESTING=OFF",
              "-DMENUFIX_SIGN_PKCS12=" + pfx),
-            (CMAKE, "--build", cls.tree, "--target", "package"),
-        ]
-        cls.output = ""
-        for step in steps:
-            result = run(*step, env=cls.env)
-            cls.output += result.stdout + result.stderr
+            (CMAKE, "--build", tree, "--target", "package"),
+        ]:
+            result = run(*step, env=signing)
+            cls.outputs.append(result.stdout + result.stderr)
             if result.returncode:
-                raise AssertionError("%s failed:\n%s" % (step[:2], result.stdout + result.stderr))
+                raise AssertionError("%s failed:\n%s" % (step[:2], cls.outputs[-1]))
         with open(cls.zip, "rb") as archive:
             cls.signed = archive.read()
         shutil.rmtree(OUT_DIR, ignore_errors=True)
         os.makedirs(OUT_DIR)
         for name in (cls.zip, cls.zip + ".sha256"):
             shutil.copy(name, OUT_DIR)
-        cls.kept = os.path.join(OUT_DIR, os.path.basename(cls.zip))
         # Once more, with every command CMake runs shown; then as a maintainer
         # who mistyped the password or forgot to export it.
-        cls.again = run(cpack, "--trace-expand", "--config", "CPackConfig.cmake", cwd=cls.tree, env=cls.env)
+        cls.again = run(*cpack, "--trace-expand", cwd=tree, env=signing)
+        cls.outputs.append(cls.again.stdout + cls.again.stderr)
         with open(cls.zip, "rb") as archive:
             cls.signed_again = archive.read()
-        cls.refused = [run(cpack, "--config", "CPackConfig.cmake", cwd=cls.tree, env=bad)
+        cls.refused = [run(*cpack, cwd=tree, env=bad)
                        for bad in (dict(env, MENUFIX_SIGN_PASSWORD="not-" + cls.password), env)]
 
-    def program(self, archive):
+    def program(self):
+        """The signed menufix.exe, written out, and its entry's date in the zip."""
         path = os.path.join(self.work, "menufix.exe")
-        with zipfile.ZipFile(archive) as zip_file, open(path, "wb") as program:
-            program.write(zip_file.read("menufix.exe"))
-            return path, zip_file.getinfo("menufix.exe").date_time
+        with zipfile.ZipFile(os.path.join(OUT_DIR, os.path.basename(self.zip))) as archive:
+            with open(path, "wb") as program:
+                program.write(archive.read("menufix.exe"))
+            return path, archive.getinfo("menufix.exe").date_time
 
-    def test_verifies_against_its_certificate_and_fails_once_changed(self):
-        path, entry_time = self.program(self.kept)
+    def test_verifies_at_the_commits_time_and_fails_once_changed(self):
+        path, entry_time = self.program()
         verified = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
         self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
         self.assertRegex(verified.stdout, r"Message digest algorithm\s*: SHA256")
-        # Signed at the commit's time, as the archive entries are dated (ZIP
-        # keeps even seconds): signing the same commit again gives the same bytes.
+        # Dated as the archive entries are (ZIP keeps even seconds), so that
+        # signing the same commit again gives the same bytes.
         signed_at = re.search(r"Signing time: (.*) GMT", verified.stdout).group(1)
         signed_at = datetime.datetime.strptime(signed_at, "%b %d %H:%M:%S %Y")
         self.assertLess(abs(signed_at - datetime.datetime(*entry_time)), datetime.timedelta(seconds=2))
         self.assertEqual(self.again.returncode, 0, self.again.stderr)
         self.assertTrue(self.signed_again == self.signed, "signing twice gave different archives")
 
-        sections = run(OBJDUMP, "-h", path, check=True).stdout
-        size, offset = (int(n, 16) for n in re.search(
-            r"\.text\s+([0-9a-f]+)\s+[0-9a-f]+\s+[0-9a-f]+\s+([0-9a-f]+)", sections).groups())
+        text = re.search(r"\.text\s+([0-9a-f]+)\s+\S+\s+\S+\s+([0-9a-f]+)",
+                         run(OBJDUMP, "-h", path, check=True).stdout)
         with open(path, "r+b") as program:
-            program.seek(offset + size // 2)
-            byte = program.read(1)
+            program.seek(int(text[2], 16) + int(text[1], 16) // 2)
+            byte = program.read(1)[0]
             program.seek(-1, os.SEEK_CUR)
-            program.write(bytes([byte[0] ^ 0xFF]))
+            program.write(bytes([byte ^ 0xFF]))
         changed = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
         self.assertNotEqual(changed.returncode, 0, "a changed program still verifies")
 
     def test_without_its_signature_is_the_unsigned_build_of_the_same_commit(self):
-        signed, _ = self.program(self.kept)
         removed = os.path.join(self.work, "removed.exe")
-        run("osslsigncode", "remove-signature", "-in", signed, "-out", removed, check=True)
+        run("osslsigncode", "remove-signature", "-in", self.program()[0], "-out", removed, check=True)
         with zipfile.ZipFile(UNSIGNED_ZIP) as unsigned, open(removed, "rb") as program:
             self.assertTrue(program.read() == unsigned.read("menufix.exe"),
                             "signature removed, the program differs from the unsigned build")
@@ -115,12 +114,10 @@ class Signed(unittest.TestCase):
                     self.assertFalse(os.path.exists(name), name + " left behind")
 
     def test_password_is_in_no_file_of_the_tree_and_no_output(self):
-        outputs = [self.output, self.again.stdout + self.again.stderr]
-        self.assertIn("SignProgram.cmake(", outputs[1], "no trace of the signing step")
-        outputs += [result.stdout + result.stderr for result in self.refused]
-        for output in outputs:
-            leaks = [line for line in output.splitlines() if self.password in line]
-            self.assertEqual(leaks, [], "the password in the output")
+        self.assertIn("SignProgram.cmake(", self.outputs[-1], "no trace of the signing step")
+        for output in self.outputs + [result.stdout + result.stderr for result in self.refused]:
+            self.assertEqual([line for line in output.splitlines() if self.password in line], [],
+                             "the password in the output")
         for folder, _, files in os.walk(self.tree):
             for name in files:
                 with open(os.path.join(folder, name), "rb") as file:
