@@ -7,9 +7,9 @@ import time
 import report
 from report import BANNER, CLOSING, USER_ROOT_FAILED, missing, repaired
 from terminal import Terminal
+from test_registry_failures import ROOT_FAILED
 from wineprefix import HIDDEN, menu_folders
 
-ROOT_FAILED = 254
 # Long after a run that did not wait would have shown its exit status.
 STILL_WAITING = 3
 # Windows set to a Western language: ANSI code page 1252.

@@ -1,12 +1,9 @@
-"""The menufix.exe that people download, taken out of the release zip, run
+"""The menufix.exe people download, taken out of the release zip (MENUFIX_ZIP),
 where the kernel cannot run 32-bit code: 32-bit Wine under qemu-user
-emulation, in a 64-bit prefix. The twin's suite covers the logic; these runs
-cover what only the 32-bit build has: its registry view, its C runtime and
-stack cookies, and the pause through the 32-bit command processor. Each run
-takes a minute or two, so there are few, and none is traced.
-
-MENUFIX_ZIP names the release zip, ATTRDUMP_EXE a 64-bit attrdump (a 32-bit
-one would be emulated too)."""
+emulation in a 64-bit prefix. The twin's suite covers the logic; these few,
+untraced runs (each takes a minute or two) cover what only the 32-bit build
+has: its registry view, C runtime, stack cookies and the 32-bit pause.
+ATTRDUMP_EXE is a 64-bit attrdump, which runs natively."""
 
 import contextlib
 import os
