@@ -19,6 +19,8 @@ import signal
 import subprocess
 import sys
 
+import wineprefix
+
 LOADER32 = "/usr/lib/wine/wine"
 QEMU = "/usr/bin/qemu-i386-static"
 BINFMT = "/proc/sys/fs/binfmt_misc"
@@ -100,13 +102,14 @@ def escaped(data):
     return "".join("\\x%02x" % byte for byte in data)
 
 
-def remove(mounted):
-    """Removes our handler, and binfmt_misc again if we mounted it."""
+def remove(unmount):
+    """Removes our handler, and unmounts binfmt_misc where unmount names it
+    (it is "" where we did not mount it)."""
     with contextlib.suppress(OSError):
         with open(os.path.join(BINFMT, NAME), "w") as entry:
             entry.write("-1")
-    if mounted and not [name for name in os.listdir(BINFMT) if name not in ("register", "status")]:
-        subprocess.run(["umount", BINFMT], stderr=subprocess.DEVNULL)
+    if unmount and not [name for name in os.listdir(BINFMT) if name not in ("register", "status")]:
+        subprocess.run(["umount", unmount], stderr=subprocess.DEVNULL)
 
 
 @contextlib.contextmanager
@@ -125,28 +128,23 @@ def i386_handler():
     reason = cannot_emulate()
     if reason:
         raise RuntimeError("cannot emulate 32-bit code: " + reason)
-    mounted = False
+    unmount = ""
     if not os.path.exists(os.path.join(BINFMT, "register")):
         mount = subprocess.run(["mount", "-t", "binfmt_misc", "binfmt_misc", BINFMT],
                                capture_output=True, text=True)
         if mount.returncode != 0:
             raise RuntimeError("cannot emulate 32-bit code: binfmt_misc cannot be mounted: "
                                + mount.stderr.strip())
-        mounted = True
-    reaper = subprocess.Popen(
-        [sys.executable, "-c", "import sys, emulation; sys.stdin.read(); "
-         "emulation.remove(sys.argv[1] == 'mounted')", "mounted" if mounted else "kept"],
-        env=dict(os.environ, PYTHONPATH=os.path.dirname(os.path.abspath(__file__))),
-        stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        start_new_session=True)
+        unmount = BINFMT
+    cleanup = wineprefix.reaper("emulation", unmount)
     try:
         # F: the kernel opens qemu now, so it runs in any mount namespace.
         with open(os.path.join(BINFMT, "register"), "w") as register:
             register.write(":%s:M::%s:%s:%s:F" % (NAME, escaped(MAGIC), escaped(MASK), QEMU))
         yield
     finally:
-        reaper.stdin.close()
-        reaper.wait()
+        cleanup.stdin.close()
+        cleanup.wait()
 
 
 if __name__ == "__main__":

@@ -87,14 +87,7 @@ class WinePrefix:
             raise RuntimeError("%d-bit Wine cannot run here (%s): %s" % (
                 bits, self.loader, version.stderr.strip() or version.returncode))
         self.path = tempfile.mkdtemp(prefix=name + "-wine-")
-        # The reaper removes the prefix when this process ends, also when it
-        # is killed: it waits for its standard input to close.
-        self.reaper = subprocess.Popen(
-            [sys.executable, "-c", "import sys, wineprefix; sys.stdin.read(); "
-             "wineprefix.remove(sys.argv[1])", self.path],
-            env=dict(os.environ, PYTHONPATH=os.path.dirname(os.path.abspath(__file__))),
-            stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
+        self.reaper = reaper("wineprefix", self.path)
         self.env = dict(os.environ)
         self.env.update(WINEPREFIX=self.path, WINEDEBUG="-all", LANG="zh_CN.UTF-8",
                         LC_ALL="zh_CN.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
@@ -287,6 +280,18 @@ def argument(number, quoted, text):
         return int(number, 16)
     cut = "..." if quoted.endswith("...") else ""
     return codecs.escape_decode(text.encode("latin-1"))[0].decode("cp936", "replace") + cut
+
+
+def reaper(module, argument):
+    """Starts a process that calls remove(argument) of a module beside this
+    one when its standard input closes: when the caller closes it, or when
+    the caller ends, also when it is killed. Close it and wait for it."""
+    return subprocess.Popen(
+        [sys.executable, "-c", "import sys, %s as m; sys.stdin.read(); m.remove(sys.argv[1])" % module,
+         argument],
+        env=dict(os.environ, PYTHONPATH=os.path.dirname(os.path.abspath(__file__))),
+        stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        start_new_session=True)
 
 
 def remove(path):
