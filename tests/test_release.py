@@ -74,15 +74,6 @@ class Release(unittest.TestCase):
                 self.assertEqual(text.count("\n"), text.count("\r\n"), "bare line feed")
                 self.assertTrue(text.endswith("\r\n") and "\r\r" not in text, "cut short or mangled")
 
-    def test_texts_hold_what_their_readers_look_for(self):
-        needles = {"guide-zh.txt": ("desktop.ini", "管理员"),
-                   "admin-zh.txt": ('修复"', "系统不存在", "获取", "-1", "-2")}
-        for name, words in needles.items():
-            text = self.texts[name][3:].decode("utf-8")
-            for word in words:
-                with self.subTest(name, needle=word):
-                    self.assertIn(word, text)
-
 
 if __name__ == "__main__":
     OBJDUMP, ZIP_PATH = sys.argv[1:3]
