@@ -1,5 +1,7 @@
-# ZIP package for Windows: menufix.exe, the Chinese user guide and the
-# Chinese administrator's reference.
+# ZIP package for Windows: menufix.exe, the Chinese user guide, the Chinese
+# administrator's reference, and the batch files: the logon and startup
+# scripts for Group Policy and the three-folder step for Windows 8 to 11,
+# ASCII with CRLF line endings, as cmd reads them on any code page.
 
 # Both texts are kept as UTF-8 with a byte order mark and CRLF line endings
 # (see .gitattributes): Notepad opens that right on Windows 7 and later,
@@ -12,6 +14,9 @@
 install(TARGETS menufix RUNTIME DESTINATION . COMPONENT program)
 install(FILES docs/guide-zh.txt DESTINATION . COMPONENT guide)
 install(FILES docs/admin-zh.txt DESTINATION . COMPONENT admin)
+install(FILES batch/menufix-logon.cmd DESTINATION . COMPONENT logon)
+install(FILES batch/menufix-startup.cmd DESTINATION . COMPONENT startup)
+install(FILES batch/menufix-3-folders.cmd DESTINATION . COMPONENT threefolders)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME menufix)

@@ -174,6 +174,17 @@ class WinePrefix:
         if failure:
             raise RuntimeError("reg add %s %s: %s" % (key, name, failure))
 
+    def query_value(self, key, name, view=None):
+        """The data of a value, as reg shows it, or None where there is none."""
+        result = subprocess.run([self.loader, "reg", "query", key, "/v", name,
+                                 "/reg:%d" % (view or self.bits)], env=self.env,
+                                stdin=subprocess.DEVNULL, capture_output=True)
+        for line in result.stdout.decode("cp936", "replace").splitlines():
+            found = line.strip().split("    ")
+            if len(found) == 3 and found[0] == name:
+                return found[2]
+        return None
+
     def delete_value(self, key, name, view=None):
         self._reg("delete", key, "/v", name, "/f", "/reg:%d" % (view or self.bits))
 

@@ -14,6 +14,7 @@ import zipfile
 
 OBJDUMP, ZIP_PATH = None, None
 TEXTS = ("admin-zh.txt", "guide-zh.txt")
+SCRIPTS = ("menufix-logon.cmd", "menufix-startup.cmd", "menufix-3-folders.cmd")
 RT_MANIFEST = 0x18
 DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x8000
 
@@ -25,13 +26,14 @@ class Release(unittest.TestCase):
             cls.names = archive.namelist()
             cls.exe = archive.read("menufix.exe")
             cls.texts = {name: archive.read(name) for name in TEXTS}
+            cls.scripts = {name: archive.read(name) for name in SCRIPTS}
             exe.write(cls.exe)
             exe.flush()
             cls.headers = subprocess.run([OBJDUMP, "-p", "-t", exe.name], check=True,
                                          capture_output=True, text=True).stdout
 
     def test_holds_program_and_texts_with_its_checksum_beside_it(self):
-        self.assertEqual(sorted(self.names), sorted(TEXTS + ("menufix.exe",)))
+        self.assertEqual(sorted(self.names), sorted(TEXTS + SCRIPTS + ("menufix.exe",)))
         with open(ZIP_PATH, "rb") as archive, open(ZIP_PATH + ".sha256") as checksum:
             self.assertEqual(checksum.read().split(), [hashlib.sha256(archive.read()).hexdigest(),
                                                        ZIP_PATH.rsplit("/", 1)[-1]])
@@ -73,6 +75,15 @@ class Release(unittest.TestCase):
                 text = data[3:].decode("utf-8")
                 self.assertEqual(text.count("\n"), text.count("\r\n"), "bare line feed")
                 self.assertTrue(text.endswith("\r\n") and "\r\r" not in text, "cut short or mangled")
+
+    def test_scripts_read_the_same_on_any_code_page(self):
+        # cmd reads a batch file in the console's code page, and in a file
+        # of bare line feeds goto and call can miss their labels.
+        for name, data in self.scripts.items():
+            with self.subTest(name):
+                self.assertTrue(data.isascii(), "not ASCII")
+                self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), "bare line feed")
+                self.assertTrue(data.endswith(b"\r\n") and b"\r\r" not in data, "cut short or mangled")
 
 
 if __name__ == "__main__":
