@@ -57,6 +57,7 @@ menufix_wine_presets() {
         echo "Wine cannot run menufix here: /usr/lib/wine/wine64: ${failure:-not installed}" >&2
         return 1
     fi
+    echo "Debian $(cat /etc/debian_version), Wine $(/usr/lib/wine/wine64 --version)."
     # Not the 32-bit loader's --version: a qemu handler answers it too.
     how=$(python3 "$MENUFIX_ROOT/scripts/emulation.py" probe)
     if [ "$how" = native ] && [ -z "${MENUFIX_WINE_ARCH:-}" ]; then
