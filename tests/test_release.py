@@ -85,6 +85,13 @@ class Release(unittest.TestCase):
                 self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), "bare line feed")
                 self.assertTrue(data.endswith(b"\r\n") and b"\r\r" not in data, "cut short or mangled")
 
+    def test_admin_summary_reads_the_lines_the_scripts_end_with(self):
+        admin = self.texts["admin-zh.txt"].decode("utf-8-sig")
+        searched = re.findall(r'findstr /b /c:"([^"]*)" \\\\server\\share\\logs\\\*\.log', admin)
+        self.assertEqual(searched, ["menufix result:", "menufix result: FAILED"])
+        for name in ("menufix-logon.cmd", "menufix-startup.cmd"):
+            self.assertEqual(self.scripts[name].count(b">> \"%LOG%\" echo menufix result: "), 1, name)
+
 
 if __name__ == "__main__":
     OBJDUMP, ZIP_PATH = sys.argv[1:3]

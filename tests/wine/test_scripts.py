@@ -180,6 +180,7 @@ class ShippedScripts(unittest.TestCase):
             with self.subTest(name):
                 os.rmdir(self.wine.unix(self.share + "\\logs"))
                 status, _, _ = self.run_script(name)
+                os.mkdir(self.wine.unix(self.share + "\\logs"))
                 local = self.wine.unix(self.temp + "\\" + name.replace(".cmd", ".log"))
                 with open(local, "rb") as file:
                     text = file.read().decode("cp936")
@@ -189,7 +190,6 @@ class ShippedScripts(unittest.TestCase):
                 self.assertResult(text, "ok; log not on the share; exit code 0; System Tools ok; "
                                         "Accessibility ok; Windows PowerShell ok")
                 self.assertEqual(status, 0)
-                os.mkdir(self.wine.unix(self.share + "\\logs"))
 
     def test_missing_program_is_logged_and_the_folders_still_set(self):
         os.remove(self.wine.unix(self.share + "\\menufix.exe"))
