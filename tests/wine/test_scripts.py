@@ -48,13 +48,17 @@ class ShippedScripts(unittest.TestCase):
         except BaseException:
             shutil.rmtree(cls.folder)
             raise
-        # Only attrib calls SetFileAttributesW: a trace of that alone is quick.
-        cls.wine.set_value(r"HKCU\Software\Wine\Debug", "RelayInclude", "KERNEL32.SetFileAttributesW")
-        cls.count = 0
-        # Names as this Wine gives them: its TEMP moved between releases.
-        echo = cls.wine.run("cmd", "/c", "echo %TEMP%^|%COMPUTERNAME%^|%USERNAME%")[1]
-        cls.temp, cls.computer, user = echo.decode("cp936").strip().split("|")
+        try:
+            # Only attrib calls SetFileAttributesW: a trace of that alone is quick.
+            cls.wine.set_value(r"HKCU\Software\Wine\Debug", "RelayInclude", "KERNEL32.SetFileAttributesW")
+            # Names as this Wine gives them: its TEMP moved between releases.
+            echo = cls.wine.run("cmd", "/c", "echo %TEMP%^|%COMPUTERNAME%^|%USERNAME%")[1]
+            cls.temp, cls.computer, user = echo.decode("cp936").strip().split("|")
+        except BaseException:
+            cls.tearDownClass()
+            raise
         cls.who = cls.computer + "-" + user
+        cls.count = 0
 
     @classmethod
     def tearDownClass(cls):
