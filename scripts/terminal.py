@@ -33,7 +33,8 @@ class Terminal:
         names = ("WINEPREFIX", "WINEDEBUG", "LANG", "LC_ALL", "WINEDLLOVERRIDES", "WINELOADER")
         variables = {name: wine.env[name] for name in names if name in wine.env}
         variables.update(env or {})
-        command = ["env", *("%s=%s" % item for item in variables.items()),
+        # Without TMPDIR, as the prefix's other programs run (see WinePrefix).
+        command = ["env", "-u", "TMPDIR", *("%s=%s" % item for item in variables.items()),
                    *under, wine.loader, program, *arguments]
         shell = shlex.join(command) + (" <" + shlex.quote(stdin) if stdin else "")
         shell += " >" + shlex.quote(stdout) if stdout else ""

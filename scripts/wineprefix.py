@@ -94,6 +94,11 @@ class WinePrefix:
         if self.loader == LOADERS[64]:
             self.env["WINELOADER"] = self.loader
         self.env.pop("DISPLAY", None)
+        # Wine 10 as Debian builds it puts the server's socket folder in a
+        # folder it makes under TMPDIR; with TMPDIR set, the kept session and
+        # later programs of the prefix fail at their first registry write
+        # (free(): invalid pointer). Python's own temporary files keep it.
+        self.env.pop("TMPDIR", None)
         try:
             self._quiet([self.loader, "wineboot", "-i"])
             # The user key goes with the first session; its return shows
@@ -166,11 +171,6 @@ class WinePrefix:
         view = "/reg:%d" % (view or self.bits)
         command = ("add", key, "/v", name, "/t", kind, "/d", data, "/f", view)
         failure = self._reg(*command)
-        if failure:
-            # Seen once, in a fresh clone's first run, right after the key
-            # was deleted: reg failed without a word; every rerun passed.
-            time.sleep(1)
-            failure = self._reg(*command)
         if failure:
             raise RuntimeError("reg add %s %s: %s" % (key, name, failure))
 
@@ -308,6 +308,7 @@ def reaper(module, argument):
 def remove(path):
     """Ends the Wine session of a prefix and removes it, with what is mounted in it."""
     env = dict(os.environ, WINEPREFIX=path)
+    env.pop("TMPDIR", None)  # as the prefix's own programs had it
     for command in (["wineserver", "-k"], ["wineserver", "-w"]):
         subprocess.run(command, env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -318,11 +319,10 @@ def remove(path):
     for point in reversed(points):
         subprocess.run(["umount", "-l", point], stderr=subprocess.DEVNULL)
     # The server's socket folder is named after the prefix's device and inode,
-    # in a folder of TMPDIR (of /tmp without it) named wine- and six more characters.
+    # in a folder of /tmp named wine- and six more characters (.wine-<uid> in older Wines).
     prefix = os.stat(path)
     name = "server-%x-%x" % (prefix.st_dev, prefix.st_ino)
-    for server in {*glob.glob("/tmp/*wine-*/" + name),
-                   *glob.glob(os.path.join(tempfile.gettempdir(), "*wine-*", name))}:
+    for server in glob.glob("/tmp/*wine-*/" + name):
         shutil.rmtree(server, ignore_errors=True)
         with contextlib.suppress(OSError):
             os.rmdir(os.path.dirname(server))
