@@ -17,7 +17,7 @@ remove() {
     for point in $(awk -v r="$root" '$2 == r || index($2, r "/") == 1 {print $2}' /proc/mounts | sort -r); do
         umount -l "$point"
     done
-    rm -rf --one-file-system "$root"
+    rm -rf --one-file-system "$root" "$root.sources"
 }
 trap remove EXIT
 
