@@ -36,6 +36,7 @@ call :folder "Accessibility"
 call :folder "Windows PowerShell"
 goto :eof
 
+rem Paths are echoed in quotes: a user name may hold "&".
 rem One folder, itself only (no /s, no /d: the files in it stay as they
 rem are). attrib refuses +r alone on a hidden or system folder, and writes
 rem nothing when it succeeds: whatever it writes is a failure. Wine's attrib
@@ -47,7 +48,7 @@ rem changes nothing on Windows, where the first has done it all.
 :folder
 set "DIR=%PROGRAMS%\%~1"
 if exist "%DIR%\" goto change
-echo absent   %DIR%
+echo absent   "%DIR%"
 goto :eof
 :change
 attrib -h -s +r "%DIR%" > "%OUT%" 2>&1
@@ -56,11 +57,11 @@ for %%O in ("%OUT%") do set "SIZE=%%~zO"
 for %%D in ("%DIR%") do set "ATTR=%%~aD"
 if not "%SIZE%"=="0" goto failed
 if not "%ATTR:~3,2%"=="--" goto failed
-echo ok       %DIR%
+echo ok       "%DIR%"
 del "%OUT%"
 goto :eof
 :failed
-echo FAILED   %DIR%
+echo FAILED   "%DIR%"
 type "%OUT%"
 del "%OUT%"
 set "FAILED=1"

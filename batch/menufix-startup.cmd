@@ -28,12 +28,12 @@ set "LOGOK=1" > "%LOG%"
 if defined LOGOK goto run
 set "SHARELOG=%LOG%"
 set "LOG=%TEMP%\menufix-startup.log"
-> "%LOG%" echo could not write %SHARELOG%: this log is written here instead.
+> "%LOG%" echo could not write "%SHARELOG%": this log is written here instead.
 set "RESULT=log not on the share; "
 
 :run
 if exist "%MENUFIX%" goto found_menufix
->> "%LOG%" echo menufix.exe not found: %MENUFIX%
+>> "%LOG%" echo menufix.exe not found: "%MENUFIX%"
 set "RESULT=%RESULT%menufix.exe not found"
 set "FAILED=1"
 goto folders

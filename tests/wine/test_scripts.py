@@ -69,9 +69,14 @@ class ShippedScripts(unittest.TestCase):
         # Each test its own share, menus and registry values, in the one prefix.
         ShippedScripts.count += 1
         base = "C:\\Case%d" % self.count
-        self.share, self.user, self.common = base + "\\Share", base + "\\User", base + "\\Common"
+        # "&" in the share and the user's menu, as a user name may hold it.
+        # The scripts stand apart, as in a policy's folder: cmd /c takes no
+        # quoted path with "&" in it.
+        self.share, self.user, self.common = base + "\\Share & Co", base + "\\User & Co", base + "\\Common"
+        self.policy = base + "\\Policy"
         w = self.wine
         w.make_tree(self.share, {"logs": {}})
+        w.make_tree(self.policy, {})
         shutil.copy(self.menufix, w.unix(self.share + "\\menufix.exe"))
         w.set_roots(self.user, self.common)
         # The scripts read the 32-bit view, as the release does; the twin its own.
@@ -87,7 +92,7 @@ class ShippedScripts(unittest.TestCase):
         """The shipped script with its marked line, alone, pointed at this test's share."""
         text = self.texts[name]
         self.assertEqual(text.count(MARKED), int(name != "menufix-3-folders.cmd"))
-        path = self.share + "\\" + name
+        path = self.policy + "\\" + name
         with open(self.wine.unix(path), "w", newline="") as file:
             file.write(text.replace(MARKED, 'set "SHARE=%s"' % self.share))
         return path
@@ -189,7 +194,7 @@ class ShippedScripts(unittest.TestCase):
                 with open(local, "rb") as file:
                     text = file.read().decode("cp936")
                 os.remove(local)
-                self.assertTrue(text.startswith("could not write %s\\logs\\%s: this log is written here "
+                self.assertTrue(text.startswith("could not write \"%s\\logs\\%s\": this log is written here "
                                                 "instead.\r\n" % (self.share, log)), text)
                 self.assertResult(text, "ok; log not on the share; exit code 0; System Tools ok; "
                                         "Accessibility ok; Windows PowerShell ok")
@@ -225,12 +230,12 @@ class ShippedScripts(unittest.TestCase):
         shutil.rmtree(self.wine.unix(self.common + r"\Programs\Accessibility"))
         status, output, words = self.run_script("menufix-3-folders.cmd")
         lines = output.splitlines()
-        self.assertEqual(lines[:6], ["ok       %s\\Programs\\System Tools" % self.user,
-                                     "ok       %s\\Programs\\Accessibility" % self.user,
-                                     "ok       %s\\Programs\\Windows PowerShell" % self.user,
-                                     "ok       %s\\Programs\\System Tools" % self.common,
-                                     "absent   %s\\Programs\\Accessibility" % self.common,
-                                     "ok       %s\\Programs\\Windows PowerShell" % self.common])
+        self.assertEqual(lines[:6], ["ok       \"%s\\Programs\\System Tools\"" % self.user,
+                                     "ok       \"%s\\Programs\\Accessibility\"" % self.user,
+                                     "ok       \"%s\\Programs\\Windows PowerShell\"" % self.user,
+                                     "ok       \"%s\\Programs\\System Tools\"" % self.common,
+                                     "absent   \"%s\\Programs\\Accessibility\"" % self.common,
+                                     "ok       \"%s\\Programs\\Windows PowerShell\"" % self.common])
         self.assertEqual(lines[6:8], ["", "Done: no folder failed."])
         self.assertEqual(status, 0)
         self.assertThreeSet(words, self.user, self.common,
