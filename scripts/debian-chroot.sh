@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs scripts/test.sh, as a newcomer on that Debian release would, in a
-# fresh clone of this repository's HEAD inside a throwaway Debian chroot made
+# Runs scripts/test.sh (or another of the README's scripts), as a newcomer
+# on that Debian release would, in a fresh clone of this repository's HEAD inside a throwaway Debian chroot made
 # with mmdebstrap, on this machine's kernel. The chroot is made anew on every
 # run and removed after. Needs root.
-# usage: scripts/debian-chroot.sh [SUITE]   SUITE: trixie (default) or bookworm
+# usage: scripts/debian-chroot.sh [SUITE [SCRIPT]]
+#   SUITE: trixie (default) or bookworm; SCRIPT: scripts/test.sh (default) or scripts/demo.sh
 set -euo pipefail
-suite=${1:-trixie}
+suite=${1:-trixie} script=${2:-scripts/test.sh}
 repo=$(cd "$(dirname "$0")/.." && pwd)
 [ "$(id -u)" -eq 0 ] || { echo "debian-chroot.sh: needs root (it mounts and chroots)" >&2; exit 1; }
 command -v mmdebstrap >/dev/null ||
@@ -42,6 +43,6 @@ mount --rbind /dev "$root/dev" && mount --make-rslave "$root/dev"
 mount -t tmpfs tmpfs "$root/tmp"
 git clone -q --no-local "$repo" "$root/root/menufix"
 
-echo "Debian $(cat "$root/etc/debian_version") chroot: scripts/test.sh in a fresh clone ($(git -C "$repo" log -1 --format=%h))"
+echo "Debian $(cat "$root/etc/debian_version") chroot: $script in a fresh clone ($(git -C "$repo" log -1 --format=%h))"
 chroot "$root" env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root CI=true \
-    bash -c 'cd /root/menufix && bash scripts/test.sh </dev/null'
+    bash -c 'cd /root/menufix && bash "$1" </dev/null' - "$script"
