@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Runs scripts/test.sh (or another of the README's scripts), as a newcomer
-# on that Debian release would, in a fresh clone of this repository's HEAD inside a throwaway Debian chroot made
-# with mmdebstrap, on this machine's kernel. The chroot is made anew on every
-# run and removed after. Needs root.
+# Runs scripts/test.sh (or scripts/demo.sh), as a newcomer on that Debian
+# release would, in a fresh clone of this repository's HEAD inside a
+# throwaway Debian chroot made with mmdebstrap, on this machine's kernel.
+# The chroot is made anew on every run and removed after. Needs root.
 # usage: scripts/debian-chroot.sh [SUITE [SCRIPT]]
 #   SUITE: trixie (default) or bookworm; SCRIPT: scripts/test.sh (default) or scripts/demo.sh
 set -euo pipefail

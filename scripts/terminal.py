@@ -30,11 +30,8 @@ class Terminal:
         # In the prefix, so that its reaper removes the socket too; one server
         # for each terminal.
         self.socket = os.path.join(wine.path, "tmux-%d.socket" % next(SOCKETS))
-        names = ("WINEPREFIX", "WINEDEBUG", "LANG", "LC_ALL", "WINEDLLOVERRIDES", "WINELOADER")
-        variables = {name: wine.env[name] for name in names if name in wine.env}
-        variables.update(env or {})
-        # Without TMPDIR, as the prefix's other programs run (see WinePrefix).
-        command = ["env", "-u", "TMPDIR", *("%s=%s" % item for item in variables.items()),
+        self.env = wine.env
+        command = ["env", *("%s=%s" % item for item in (env or {}).items()),
                    *under, wine.loader, program, *arguments]
         shell = shlex.join(command) + (" <" + shlex.quote(stdin) if stdin else "")
         shell += " >" + shlex.quote(stdout) if stdout else ""
@@ -54,7 +51,8 @@ class Terminal:
             time.sleep(0.2)
 
     def _tmux(self, *arguments):
-        return subprocess.run(["tmux", "-S", self.socket, *arguments], stdin=subprocess.DEVNULL,
+        # The server, and so the program, starts from the prefix's environment.
+        return subprocess.run(["tmux", "-S", self.socket, *arguments], env=self.env, stdin=subprocess.DEVNULL,
                               capture_output=True, text=True)
 
     def screen(self):

@@ -67,6 +67,19 @@ def wine_available():
     return any(name.lower().replace("-", "") == "zh_cn.utf8" for name in locales)
 
 
+def wine_environment(**variables):
+    """This process's environment for Wine's programs, with the given variables.
+
+    Without TMPDIR: Wine 10 as Debian builds it puts the server's socket
+    folder in a folder it makes under TMPDIR, and with TMPDIR set a prefix's
+    programs fail at their first registry write (free(): invalid pointer).
+    Python's own temporary files, prefixes among them, keep it.
+    """
+    env = dict(os.environ, **variables)
+    env.pop("TMPDIR", None)
+    return env
+
+
 class WinePrefix:
     """A new Wine prefix in a temporary folder for programs of the given
     bits; close() ends its session and removes it.
@@ -88,17 +101,12 @@ class WinePrefix:
                 bits, self.loader, version.stderr.strip() or version.returncode))
         self.path = tempfile.mkdtemp(prefix=name + "-wine-")
         self.reaper = reaper("wineprefix", self.path)
-        self.env = dict(os.environ)
-        self.env.update(WINEPREFIX=self.path, WINEDEBUG="-all", LANG="zh_CN.UTF-8",
+        self.env = wine_environment(WINEPREFIX=self.path)
+        self.env.update( WINEDEBUG="-all", LANG="zh_CN.UTF-8",
                         LC_ALL="zh_CN.UTF-8", WINEDLLOVERRIDES="mscoree,mshtml=")
         if self.loader == LOADERS[64]:
             self.env["WINELOADER"] = self.loader
         self.env.pop("DISPLAY", None)
-        # Wine 10 as Debian builds it puts the server's socket folder in a
-        # folder it makes under TMPDIR; with TMPDIR set, the kept session and
-        # later programs of the prefix fail at their first registry write
-        # (free(): invalid pointer). Python's own temporary files keep it.
-        self.env.pop("TMPDIR", None)
         try:
             self._quiet([self.loader, "wineboot", "-i"])
             # The user key goes with the first session; its return shows
@@ -307,8 +315,7 @@ def reaper(module, argument):
 
 def remove(path):
     """Ends the Wine session of a prefix and removes it, with what is mounted in it."""
-    env = dict(os.environ, WINEPREFIX=path)
-    env.pop("TMPDIR", None)  # as the prefix's own programs had it
+    env = wine_environment(WINEPREFIX=path)
     for command in (["wineserver", "-k"], ["wineserver", "-w"]):
         subprocess.run(command, env=env, stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
