@@ -49,30 +49,75 @@ void ShowConsoleText()
     ConsoleText.clear();
     ConsoleShownAt = GetTickCount();
 }
+
+// Where "%s" stands in message: the text before it, and the text after it
+// (empty where there is no "%s" or no path).
+std::size_t SlotOffset(const char* message, bool hasPath)
+{
+    const char* slot = hasPath ? std::strstr(message, "%s") : nullptr;
+    return slot != nullptr ? static_cast<std::size_t>(slot - message) : std::strlen(message);
+}
+
+void ShowWhenDue()
+{
+    if (ConsoleText.size() >= ConsoleBatchSize || GetTickCount() - ConsoleShownAt >= ConsoleBatchDelay)
+        ShowConsoleText();
+}
 }  // namespace
 
 void WriteReport(const char* message, const char* path)
 {
     // The path is put in where "%s" stands, as it is, never read as a format.
-    const char* slot = path != nullptr ? std::strstr(message, "%s") : nullptr;
-    const std::size_t before = slot != nullptr ? static_cast<std::size_t>(slot - message)
-                                               : std::strlen(message);
-    const char* after = slot != nullptr ? slot + 2 : message + before;
+    const std::size_t before = SlotOffset(message, path != nullptr);
+    const bool slot = message[before] != '\0';
+    const char* after = slot ? message + before + 2 : "";
 
     if (!ReportToConsole()) {
         std::string bytes(message, before);
-        if (slot != nullptr)
+        if (slot)
             bytes.append(path).append(after);
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return;
     }
     AppendConsoleText(ReportCodePage, message, before);
-    if (slot != nullptr) {
+    if (slot) {
         AppendConsoleText(GetACP(), path, std::strlen(path));
         AppendConsoleText(ReportCodePage, after, std::strlen(after));
     }
-    if (ConsoleText.size() >= ConsoleBatchSize || GetTickCount() - ConsoleShownAt >= ConsoleBatchDelay)
-        ShowConsoleText();
+    ShowWhenDue();
+}
+
+void WriteReport(const char* message, const std::wstring& path)
+{
+    const std::size_t before = SlotOffset(message, true);
+    const bool slot = message[before] != '\0';
+    const char* after = slot ? message + before + 2 : "";
+
+    if (!ReportToConsole()) {
+        // A file gets the path in code page 936 too, so that the whole report
+        // reads in one code page; what it cannot spell becomes "?".
+        std::string bytes(message, before);
+        if (slot) {
+            const int size = static_cast<int>(path.size());
+            const int length = size > 0 ? WideCharToMultiByte(ReportCodePage, 0, path.data(), size,
+                                                              nullptr, 0, nullptr, nullptr)
+                                        : 0;
+            const std::size_t start = bytes.size();
+            bytes.resize(start + static_cast<std::size_t>(length > 0 ? length : 0));
+            if (length > 0)
+                WideCharToMultiByte(ReportCodePage, 0, path.data(), size, &bytes[start], length,
+                                    nullptr, nullptr);
+            bytes.append(after);
+        }
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+        return;
+    }
+    AppendConsoleText(ReportCodePage, message, before);
+    if (slot) {
+        ConsoleText += path;
+        AppendConsoleText(ReportCodePage, after, std::strlen(after));
+    }
+    ShowWhenDue();
 }
 
 void FlushReport()

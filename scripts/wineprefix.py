@@ -34,12 +34,16 @@ MENU_FOLDERS = ["Accessories", "Administrative Tools", "Startup", "Maintenance",
 LOADERS = {32: "wine", 64: "/usr/lib/wine/wine64"}
 
 # One call a program made into Windows: "KERNEL32.FindClose", its arguments
-# (numbers, or text for the strings Wine shows; Wine cuts a string after 80
-# bytes and ends it with "..."), and the number it returned.
+# (numbers, or text for the strings Wine shows, narrow "..." or wide L"...";
+# Wine cuts a string after 80 characters and ends it with "..."), and the
+# number it returned.
 Call = collections.namedtuple("Call", "name arguments result")
 CALL = re.compile(r"(\w+):Call ([\w.]+)\((.*)\) ret=(\w+)$")
 RET = re.compile(r"(\w+):Ret  ([\w.]+)\(\) retval=(\w+) ret=(\w+)$")
-ARGUMENT = re.compile(r'(\w+)( "((?:[^"\\]|\\.)*)"(?:\.\.\.)?)?')
+ARGUMENT = re.compile(r'(\w+)( (L?)"((?:[^"\\]|\\.)*)"(?:\.\.\.)?)?')
+# Wine's escapes in a wide string: \\, \", \n, \r, \t, and \XXXX (four hex
+# digits) for any other UTF-16 code unit outside printable ASCII.
+WIDE_ESCAPE = re.compile(r'\\([0-9a-fA-F]{4}|.)')
 
 
 def menu_folders(root):
@@ -293,11 +297,16 @@ def trace(program, lines):
     return calls
 
 
-def argument(number, quoted, text):
-    """One argument of a Call line: a number, or a string with its C escapes undone."""
+def argument(number, quoted, wide, text):
+    """One argument of a Call line: a number, or a string with its escapes
+    undone (a narrow one decoded from code page 936)."""
     if not quoted:
         return int(number, 16)
     cut = "..." if quoted.endswith("...") else ""
+    if wide:
+        units = WIDE_ESCAPE.sub(lambda m: chr(int(m[1], 16)) if len(m[1]) == 4 else
+                                {"n": "\n", "r": "\r", "t": "\t"}.get(m[1], m[1]), text)
+        return units.encode("utf-16-le", "surrogatepass").decode("utf-16-le", "replace") + cut
     return codecs.escape_decode(text.encode("latin-1"))[0].decode("cp936", "replace") + cut
 
 
