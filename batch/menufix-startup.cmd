@@ -1,20 +1,18 @@
 @echo off
 rem menufix startup script (Group Policy: Computer Configuration > Policies >
 rem Windows Settings > Scripts (Startup/Shutdown)). Runs as SYSTEM at startup,
-rem before anyone logs on: menufix repairs the all-users Start Menu, then
-rem System Tools, Accessibility and Windows PowerShell of that menu get
-rem read-only, hidden and system cleared. Log on the share:
+rem before anyone logs on: menufix.exe repairs the all-users Start Menu, then
+rem menufix-3-folders.exe /common sets System Tools, Accessibility and
+rem Windows PowerShell of that menu. Log on the share:
 rem logs\startup-<computer>.log, rewritten at every startup; its last line
 rem starts with "menufix result:".
 setlocal EnableExtensions DisableDelayedExpansion
 
-rem ===== EDIT THIS LINE: the share that holds menufix.exe and logs\ =====
+rem ===== EDIT THIS LINE: the share that holds both programs and logs\ =====
 set "SHARE=\\server\share"
 
-set "MENUFIX=%SHARE%\menufix.exe"
 set "LOG=%SHARE%\logs\startup-%COMPUTERNAME%.log"
 set "KEY=HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
-set "COMMON=HKLM\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 set "RESULT="
 set "FAILED="
 
@@ -31,15 +29,17 @@ set "LOG=%TEMP%\menufix-startup.log"
 > "%LOG%" echo could not write "%SHARELOG%": this log is written here instead.
 set "RESULT=log not on the share; "
 
+rem Both programs with "< nul": a program that waits for a key then goes on
+rem at once, where a startup would otherwise hang.
 :run
-if exist "%MENUFIX%" goto found_menufix
->> "%LOG%" echo menufix.exe not found: "%MENUFIX%"
+if exist "%SHARE%\menufix.exe" goto menufix_found
+>> "%LOG%" echo menufix.exe not found: "%SHARE%\menufix.exe"
 set "RESULT=%RESULT%menufix.exe not found"
 set "FAILED=1"
-goto folders
-:found_menufix
+goto three
+:menufix_found
 call :menufix
-if not "%RC%"=="-1" if not "%RC%"=="-2" goto done
+if not "%RC%"=="-1" if not "%RC%"=="-2" goto menufix_done
 
 rem menufix reads SYSTEM's own Start Menu value before the all-users one, and
 rem stops when it is missing. Then give SYSTEM the value of its own Start
@@ -49,32 +49,31 @@ set "SID="
 for /f "tokens=2 delims=," %%S in ('"%SystemRoot%\System32\whoami.exe" /user /fo csv /nh') do set "SID=%%~S"
 if "%SID%"=="S-1-5-18" goto system
 >> "%LOG%" echo not run as SYSTEM (SID %SID%): the Start Menu value is left as it is.
-goto done
+goto menufix_done
 :system
 reg query "%KEY%" /v "Start Menu" /reg:32 >nul 2>&1
-if not errorlevel 1 goto done
+if not errorlevel 1 goto menufix_done
 >> "%LOG%" echo SYSTEM has no Start Menu value: adding it, running menufix again.
 reg add "%KEY%" /v "Start Menu" /t REG_SZ /d "%SystemRoot%\System32\config\systemprofile\AppData\Roaming\Microsoft\Windows\Start Menu" /f /reg:32 >> "%LOG%" 2>&1
 call :menufix
 
-:done
-set "RESULT=%RESULT%exit code %RC%"
+:menufix_done
+set "RESULT=%RESULT%menufix.exe exit code %RC%"
 if not "%RC%"=="0" set "FAILED=1"
 
-:folders
-rem The all-users Start Menu that menufix read, from the same registry view
-rem (32-bit), so that a moved menu is followed too.
-set "ROOT="
-for /f "tokens=4,*" %%A in ('reg query "%COMMON%" /v "Common Start Menu" /reg:32 2^>nul') do set "ROOT=%%B"
-if defined ROOT goto found
-set "RESULT=%RESULT%; no Common Start Menu value"
+:three
+if exist "%SHARE%\menufix-3-folders.exe" goto three_found
+>> "%LOG%" echo menufix-3-folders.exe not found: "%SHARE%\menufix-3-folders.exe"
+set "RESULT=%RESULT%; menufix-3-folders.exe not found"
 set "FAILED=1"
 goto end
-:found
-set "PROGRAMS=%ROOT%\Programs"
-call :folder "System Tools"
-call :folder "Accessibility"
-call :folder "Windows PowerShell"
+:three_found
+"%SHARE%\menufix-3-folders.exe" /common < nul >> "%LOG%" 2>&1
+set "RC=%ERRORLEVEL%"
+>> "%LOG%" echo.
+>> "%LOG%" echo menufix-3-folders.exe exit code: %RC%
+set "RESULT=%RESULT%; menufix-3-folders.exe exit code %RC%"
+if not "%RC%"=="0" set "FAILED=1"
 
 :end
 if defined FAILED (set "RESULT=FAILED; %RESULT%") else set "RESULT=ok; %RESULT%"
@@ -84,36 +83,8 @@ exit /b 0
 
 rem One run of menufix; its exit code in RC.
 :menufix
-"%MENUFIX%" < nul >> "%LOG%" 2>&1
+"%SHARE%\menufix.exe" < nul >> "%LOG%" 2>&1
 set "RC=%ERRORLEVEL%"
 >> "%LOG%" echo.
->> "%LOG%" echo menufix exit code: %RC%
-goto :eof
-
-rem One of the three folders, itself only (no /s, no /d: the files in it
-rem stay as they are). attrib refuses +r alone on a hidden or system folder,
-rem and writes nothing when it succeeds: whatever it writes is a failure.
-rem Wine's attrib writes nothing when it fails, too: a hidden or system bit
-rem left afterwards is a failure as well.
-rem Wine's attrib keeps only the last "-" of a command line: the second
-rem line, with the two the other way round, clears the other one there and
-rem changes nothing on Windows, where the first has done it all.
-:folder
-set "DIR=%PROGRAMS%\%~1"
-if exist "%DIR%\" goto change
-set "RESULT=%RESULT%; %~1 absent"
-goto :eof
-:change
-for %%L in ("%LOG%") do set "BEFORE=%%~zL"
-attrib -h -s +r "%DIR%" >> "%LOG%" 2>&1
-attrib -s -h +r "%DIR%" >> "%LOG%" 2>&1
-for %%L in ("%LOG%") do set "AFTER=%%~zL"
-for %%D in ("%DIR%") do set "ATTR=%%~aD"
-if not "%BEFORE%"=="%AFTER%" goto failed
-if not "%ATTR:~3,2%"=="--" goto failed
-set "RESULT=%RESULT%; %~1 ok"
-goto :eof
-:failed
-set "RESULT=%RESULT%; %~1 FAILED"
-set "FAILED=1"
+>> "%LOG%" echo menufix.exe exit code: %RC%
 goto :eof

@@ -1,0 +1,229 @@
+"""The real menufix-3-folders.exe under Wine: the three folders of Windows 8
+to 11 in each Start Menu, its report byte for byte, its exit status, what
+changed on disk, and, from the relay trace, every attribute word it set and
+that it used only wide calls."""
+
+import os
+import subprocess
+import time
+import unittest
+
+import report
+from report import (COMMON_ROOT_FAILED, USER_KEY_FAILED, USER_ROOT_FAILED, no_desktop_ini,
+                    not_repaired, repaired)
+from terminal import Terminal
+from test_completed_run import private_mounts
+from wineprefix import COMMON_KEY, HIDDEN, SYSTEM, USER_KEY, WinePrefix, image
+
+THREE = ("System Tools", "Accessibility", "Windows PowerShell")
+BANNER = ">>>  开始修复 System Tools、Accessibility、Windows PowerShell 三个文件夹 >>>>>>\r\n"
+DONE = "\r\n\t三个文件夹处理完成，没有失败。\r\n"
+FAILED = "\r\n\t有文件夹未能修复，请查看上面的提示！\r\n"
+BAD_ARGUMENT = ("参数无效! 不带参数处理两个开始菜单，/user 只处理当前用户的，"
+                "/common 只处理所有用户的。\r\n")
+PROMPT = "请按任意键继续. . ."
+HKCU, HKLM = 0x80000001, 0x80000002
+# Exit statuses as Linux sees them.
+FOLDER_FAILED, BAD_ARGUMENT_STATUS, KEY_FAILED, ROOT_FAILED = 1, 2, 255, 254
+
+# What the program may ask of Windows once its banner is out. No narrow (A)
+# file or registry call, and nothing that creates, writes, renames or deletes.
+ALLOWED = {"advapi32.RegOpenKeyExW", "advapi32.RegQueryValueExW", "advapi32.RegCloseKey",
+           "KERNEL32.GetFileAttributesExW", "KERNEL32.SetFileAttributesW", "KERNEL32.GetLastError",
+           "KERNEL32.WideCharToMultiByte", "KERNEL32.GetConsoleProcessList",
+           "msvcrt.fwrite", "msvcrt.fflush", "msvcrt.exit", "msvcrt.malloc", "msvcrt.free",
+           "msvcrt.memcpy", "msvcrt.memmove", "msvcrt.memset", "msvcrt.strlen", "msvcrt.strstr",
+           "msvcrt.wcslen", "msvcrt._errno", "KERNEL32.CloseHandle", "msvcrt.__iob_func",
+           "ntdll.RtlDeleteCriticalSection"}
+
+
+def absent(path):
+    return '\r\n系统不存在"%s"文件夹，无需修复\r\n' % path
+
+
+def correct(path):
+    return '\r\n"%s"属性已正确，无需修复\r\n' % path
+
+
+def refused_link(path):
+    return '\r\n"%s"是链接(联接或符号链接)，为安全起见未修复!\r\n' % path
+
+
+def refused_file(path):
+    return '\r\n"%s"是文件，不是文件夹，未修复!\r\n' % path
+
+
+def programs_missing(root):
+    return '\r\n系统不存在"%s\\Programs"文件夹，开始菜单路径有误!\r\n' % root
+
+
+def three(root):
+    return [root + "\\Programs\\" + name for name in THREE]
+
+
+def dos_bits(wine, path):
+    """Hidden, system and archive bits as Wine keeps them for a path (0 where none)."""
+    try:
+        return int(os.getxattr(wine.unix(path), "user.DOSATTRIB", follow_symlinks=False), 16)
+    except OSError:
+        return 0
+
+
+class ThreeFolders(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.no_mounts = private_mounts()  # before the Wine session, which must see them
+        cls.program = os.environ["THREE_FOLDERS_EXE"]
+        cls.wine = WinePrefix(name="three", bits=image(cls.program)[0])
+        cls.count = 0
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.wine.close()
+
+    def setUp(self):
+        ThreeFolders.count += 1
+        self.base = "C:\\Case%d" % self.count
+
+    def assertRun(self, arguments, status, text, sets):
+        """Runs the program, traced, with standard output to a file; checks its
+        status, its report after the banner (code page 936 bytes, each line
+        feed as the C runtime writes it) and that it set exactly the folders
+        of sets to 0x11, through wide calls only. Returns its calls."""
+        calls = []
+        actual, output = self.wine.run(self.program, *arguments, relay=calls)
+        expected = (BANNER + text).encode("cp936", "replace").replace(b"\n", b"\r\n")
+        self.maxDiff = None
+        self.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
+        self.assertEqual(output, expected)
+        self.assertEqual(actual, status)
+
+        names = [call.name for call in calls]
+        calls = calls[min(i for i, name in enumerate(names) if name == "msvcrt.fwrite"):]
+        self.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
+        self.assertEqual({call.arguments[0]: call.arguments[1] for call in calls
+                          if call.name == "KERNEL32.SetFileAttributesW"},
+                         {path: 0x11 for path in sets})
+        opened = [call for call in calls if call.name == "advapi32.RegOpenKeyExW" and call.result == 0]
+        keys = sorted({call.arguments[0] for call in calls if call.name == "advapi32.RegQueryValueExW"})
+        closed = [call.arguments[0] for call in calls if call.name == "advapi32.RegCloseKey"]
+        self.assertEqual((len(closed), sorted(set(closed))), (len(opened), keys), "keys closed")
+        return calls
+
+    def hives(self, calls):
+        """The hives opened, as 32-bit numbers: the twin shows them sign-extended."""
+        return [c.arguments[0] & 0xFFFFFFFF for c in calls if c.name == "advapi32.RegOpenKeyExW"]
+
+    def menu(self, root, tree):
+        self.wine.make_tree(root + "\\Programs", tree)
+
+    def test_both_menus_set_folders_and_refuse_links_and_files(self):
+        # A profile path as Chinese, Korean and cmd's special characters make it.
+        user = self.base + "\\Users\\张三 한국 %x%!&()^\\Start Menu"
+        common = self.base + "\\ProgramData\\Start Menu"
+        outside = self.base + "\\Outside"
+        u_tools, u_access, u_shell = three(user)
+        c_tools, c_access, c_shell = three(common)
+        self.menu(user, {"System Tools": ({"Inside": ({}, HIDDEN)}, HIDDEN),
+                         "Accessibility": ({"desktop.ini": b""}, SYSTEM)})
+        os.setxattr(self.wine.unix(u_access), "user.DOSATTRIB", b"0x24")  # system, archive
+        self.wine.make_tree(outside, {"Shell": ({}, HIDDEN | SYSTEM)})
+        self.wine.link(u_shell, outside + "\\Shell")
+        # Already read-only, as Wine shows a folder without write bits.
+        self.menu(common, {"System Tools": b"a file", "Windows PowerShell": ({}, 0x1)})
+        self.wine.set_roots(user, common)
+
+        self.assertRun((), FOLDER_FAILED, "".join([
+            repaired(u_tools), no_desktop_ini(u_tools),
+            repaired(u_access),
+            refused_link(u_shell),
+            refused_file(c_tools),
+            absent(c_access),
+            correct(c_shell), no_desktop_ini(c_shell),
+            FAILED]), sets=[u_tools, u_access])
+        self.assertEqual([dos_bits(self.wine, path) for path in (u_tools, u_access)], [0, 0])
+        self.assertEqual(dos_bits(self.wine, u_tools + "\\Inside"), HIDDEN, "a folder below was set")
+        self.assertEqual(dos_bits(self.wine, outside + "\\Shell"), HIDDEN | SYSTEM, "the link was followed")
+
+    def test_a_menu_without_programs_fails_and_the_argument_picks_one_menu(self):
+        user, common = self.base + "\\Nowhere", self.base + "\\Common"
+        self.wine.make_tree(user, {})
+        self.menu(common, {"Windows PowerShell": ({"desktop.ini": b""}, HIDDEN)})
+        self.wine.set_roots(user, common)
+        c_tools, c_access, c_shell = three(common)
+        common_pass = absent(c_tools) + absent(c_access) + repaired(c_shell)
+        self.assertRun((), FOLDER_FAILED, programs_missing(user) + common_pass + FAILED, sets=[c_shell])
+
+        calls = self.assertRun(("/user",), FOLDER_FAILED, programs_missing(user) + FAILED, sets=[])
+        self.assertEqual(self.hives(calls), [HKCU])
+        calls = self.assertRun(("/COMMON",), 0, common_pass + DONE, sets=[c_shell])
+        self.assertEqual(self.hives(calls), [HKLM])
+        for arguments in (("/all",), ("/user", "/common"), ("user",)):
+            with self.subTest(arguments=arguments):
+                calls = self.assertRun(arguments, BAD_ARGUMENT_STATUS, BAD_ARGUMENT, sets=[])
+                self.assertEqual(self.hives(calls), [])
+
+    def test_registry_failures_skip_that_menu_only_and_win(self):
+        user, common = self.base + "\\User", self.base + "\\Common"
+        self.menu(user, {"Accessibility": {"desktop.ini": b""}})
+        self.menu(common, {"Accessibility": {"desktop.ini": b""}})
+        self.wine.set_roots(user, common)
+        user_pass = absent(three(user)[0]) + repaired(three(user)[1]) + absent(three(user)[2])
+        common_pass = absent(three(common)[0]) + repaired(three(common)[1]) + absent(three(common)[2])
+
+        # Roots as menufix refuses them: empty, relative, unexpanded.
+        for data in ("", "C:Roots\\User", "%USERPROFILE%\\Start Menu"):
+            with self.subTest(data=data):
+                self.wine.set_value(USER_KEY, "Start Menu", data)
+                self.assertRun((), ROOT_FAILED, "\r\n" + USER_ROOT_FAILED + common_pass + FAILED,
+                               sets=[three(common)[1]])
+        # A key that cannot be opened outranks a folder that failed.
+        self.wine.set_roots(user, user + "\\Programs\\Accessibility")
+        self.wine.delete_key(USER_KEY)
+        self.assertRun((), KEY_FAILED,
+                       "\r\n" + USER_KEY_FAILED + programs_missing(user + "\\Programs\\Accessibility") + FAILED,
+                       sets=[])
+        self.wine.set_roots(user, common)
+        self.wine.delete_value(COMMON_KEY, "Common Start Menu")
+        self.assertRun((), ROOT_FAILED, user_pass + "\r\n" + COMMON_ROOT_FAILED + FAILED,
+                       sets=[three(user)[1]])
+
+    def test_folder_that_cannot_be_set_is_reported_and_fails(self):
+        if self.no_mounts:
+            self.skipTest(self.no_mounts)
+        root = self.base + "\\Mounted"
+        self.menu(root, {"System Tools": ({"desktop.ini": b""}, HIDDEN)})
+        folder = self.wine.unix(three(root)[0])
+        subprocess.run(["mount", "--bind", folder, folder], check=True)
+        self.addCleanup(subprocess.run, ["umount", folder], check=True)
+        subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
+        self.wine.set_roots(root, root)
+        self.assertRun(("/user",), FOLDER_FAILED,
+                       not_repaired(three(root)[0]) + absent(three(root)[1]) + absent(three(root)[2]) + FAILED,
+                       sets=[three(root)[0]])
+        self.assertEqual(dos_bits(self.wine, three(root)[0]), HIDDEN)
+
+    def test_console_shows_chinese_and_waits_only_in_a_window_of_its_own(self):
+        root = self.base + "\\开始菜单"
+        self.menu(root, {"System Tools": ({"desktop.ini": b""}, HIDDEN)})
+        self.wine.set_roots(root, root)
+        shown = (BANNER + repaired(three(root)[0]) + absent(three(root)[1]) + absent(three(root)[2]) +
+                 DONE).replace("\r\n", "\n").expandtabs(8)
+        terminal = Terminal(self.wine, self.program, "/user")
+        self.addCleanup(terminal.close)
+        screen = terminal.wait_for(PROMPT)
+        self.assertEqual(screen, shown + PROMPT)
+        time.sleep(3)
+        self.assertEqual(terminal.screen(), screen, "did not wait for a key")
+        terminal.press()
+        self.assertEqual(terminal.status(), 0)
+
+        # From a command prompt, which shares the console: no pause.
+        terminal = Terminal(self.wine, "cmd", "/c", "Z:" + self.program.replace("/", "\\"), "/user")
+        self.addCleanup(terminal.close)
+        self.assertEqual(terminal.status(), 0)
+        self.assertNotIn(PROMPT, terminal.screen())
+
+
+if __name__ == "__main__":
+    report.main()
