@@ -5,7 +5,7 @@ import os
 import time
 
 import report
-from report import BANNER, CLOSING, USER_ROOT_FAILED, missing, repaired
+from report import BANNER, CLOSING, USER_ROOT_FAILED, missing, no_desktop_ini, repaired
 from terminal import Terminal
 from test_registry_failures import ROOT_FAILED
 from wineprefix import HIDDEN, menu_folders
@@ -51,19 +51,21 @@ class Console(report.MenufixRun):
         terminal.press()
         self.assertEqual(terminal.status(), status)
 
-    def menu(self, root, *folders):
+    def menu(self, root, *folders, desktop_ini=True):
         """Points both roots at a menu whose hidden Accessories holds a
-        desktop.ini and the given hidden folders (paths below it, parents
-        first); returns the report of a run over it, to the closing text."""
+        desktop.ini (unless told) and the given hidden folders (paths below
+        it, parents first); returns the report of a run over it, to the
+        closing text."""
         accessories, none = menu_folders(root)[0], root + "-none"
-        self.wine.make_tree(accessories, {"desktop.ini": b""})
+        self.wine.make_tree(accessories, {"desktop.ini": b""} if desktop_ini else {})
         for folder in folders:
             parent, _, name = (accessories + "\\" + folder).rpartition("\\")
             self.wine.make_tree(parent, {name: ({}, HIDDEN)})
         self.wine.set_attributes(accessories, HIDDEN)
         self.wine.set_roots(root, none)
         repairs = [accessories] + [accessories + "\\" + folder for folder in folders]
-        return ("".join(map(repaired, repairs)) +
+        warning = "" if desktop_ini else no_desktop_ini(accessories)
+        return (repaired(accessories) + warning + "".join(map(repaired, repairs[1:])) +
                 "".join(map(missing, menu_folders(root)[1:] + menu_folders(none))))
 
     def test_completed_run_shows_chinese_names_and_waits_for_a_key(self):
@@ -72,8 +74,9 @@ class Console(report.MenufixRun):
 
     def test_western_windows_shows_chinese_messages_and_western_names(self):
         # The messages are code page 936 text on any Windows; the names come
-        # in the ANSI code page, here 1252, where "é" is one byte.
-        text = self.menu(r"C:\Western\User", "Café")
+        # in the ANSI code page, here 1252, where "é" is one byte: in the
+        # desktop.ini warning too, whose path stands inside the message.
+        text = self.menu(r"C:\Western\Zoë", "Café", desktop_ini=False)
         prompt = self.wine.pause_prompt(env=WESTERN).decode("cp1252").rstrip()
         self.assertWaitsForKey(self.terminal(self.menufix, env=WESTERN), text + CLOSING, 0, prompt)
 
