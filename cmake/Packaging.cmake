@@ -1,7 +1,8 @@
-# ZIP package for Windows: menufix.exe, the Chinese user guide, the Chinese
-# administrator's reference, and the batch files: the logon and startup
-# scripts for Group Policy and the three-folder step for Windows 8 to 11,
-# ASCII with CRLF line endings, as cmd reads them on any code page.
+# ZIP package for Windows: the two programs, menufix.exe and
+# menufix-3-folders.exe (the three Windows 8 to 11 folders of each Start
+# Menu), the Chinese user guide, the Chinese administrator's reference, and
+# the logon and startup scripts for Group Policy, ASCII with CRLF line
+# endings, as cmd reads them on any code page.
 
 # Both texts are kept as UTF-8 with a byte order mark and CRLF line endings
 # (see .gitattributes): Notepad opens that right on Windows 7 and later,
@@ -12,11 +13,11 @@
 # file system lists them, which differs between machines, but components in
 # the order of their names, so the entries keep one order everywhere.
 install(TARGETS menufix RUNTIME DESTINATION . COMPONENT program)
+install(TARGETS menufix-3-folders RUNTIME DESTINATION . COMPONENT threefolders)
 install(FILES docs/guide-zh.txt DESTINATION . COMPONENT guide)
 install(FILES docs/admin-zh.txt DESTINATION . COMPONENT admin)
 install(FILES batch/menufix-logon.cmd DESTINATION . COMPONENT logon)
 install(FILES batch/menufix-startup.cmd DESTINATION . COMPONENT startup)
-install(FILES batch/menufix-3-folders.cmd DESTINATION . COMPONENT threefolders)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME menufix)
@@ -34,9 +35,11 @@ set(CPACK_MENUFIX_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 # Signed where a maintainer gives a code-signing certificate; only its path
 # is kept, its password is read from the environment when cpack runs
-# SignProgram.cmake.
+# SignProgram.cmake. It signs every program it finds among the staged
+# files and refuses to unless they are exactly CPACK_MENUFIX_PROGRAMS, so
+# that a program added to the archive above cannot go out unsigned.
 set(MENUFIX_SIGN_PKCS12 "" CACHE FILEPATH
-    "PKCS#12 file to sign menufix.exe with; its password in the environment variable MENUFIX_SIGN_PASSWORD")
+    "PKCS#12 file to sign menufix.exe and menufix-3-folders.exe with; its password in the environment variable MENUFIX_SIGN_PASSWORD")
 if(MENUFIX_SIGN_PKCS12)
     if(NOT EXISTS ${MENUFIX_SIGN_PKCS12})
         message(FATAL_ERROR "MENUFIX_SIGN_PKCS12: no such file: ${MENUFIX_SIGN_PKCS12}")
@@ -45,6 +48,7 @@ if(MENUFIX_SIGN_PKCS12)
     set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/SignProgram.cmake)
     set(CPACK_MENUFIX_SIGN_PKCS12 ${MENUFIX_SIGN_PKCS12})
     set(CPACK_MENUFIX_OSSLSIGNCODE ${MENUFIX_OSSLSIGNCODE})
+    set(CPACK_MENUFIX_PROGRAMS menufix.exe menufix-3-folders.exe)
 endif()
 # cpack run from elsewhere (cpack --preset) still writes into the build tree.
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})

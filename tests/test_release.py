@@ -1,10 +1,12 @@
-"""Checks the release archive, its checksum, and the program and the texts in it.
+"""Checks the release archive, its checksum, and the programs and the texts in it.
 
 usage: test_release.py OBJDUMP ZIP
 """
 
 import hashlib
+import os
 import re
+import struct
 import subprocess
 import sys
 import tempfile
@@ -13,58 +15,147 @@ import xml.etree.ElementTree as ElementTree
 import zipfile
 
 OBJDUMP, ZIP_PATH = None, None
+# Each program and the description Explorer shows for it (file properties,
+# Task Manager).
+PROGRAMS = {
+    "menufix.exe": "修复开始菜单文件夹显示英文名称",
+    "menufix-3-folders.exe": "修复开始菜单中的三个文件夹",
+}
 TEXTS = ("admin-zh.txt", "guide-zh.txt")
-SCRIPTS = ("menufix-logon.cmd", "menufix-startup.cmd", "menufix-3-folders.cmd")
-RT_MANIFEST = 0x18
+SCRIPTS = ("menufix-logon.cmd", "menufix-startup.cmd")
+RT_VERSION, RT_MANIFEST = 0x10, 0x18
 DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x8000
+VS_FFI_SIGNATURE = 0xFEEF04BD
+
+
+def version_block(exe, headers):
+    """The bytes of the program's RT_VERSION resource, where its resource
+    directory points (an address relative to the image, in .rsrc)."""
+    resources = headers[headers.index("Resource Directory section"):]
+    leaf = re.search(r"Entry: ID: 0x0*%x, .*\n(?:.*\n){4}\w+\s+Leaf: Addr: 0x([0-9a-f]+), Size: 0x([0-9a-f]+)"
+                     % RT_VERSION, resources)
+    if not leaf:
+        return None
+    image_base = int(re.search(r"ImageBase\s+([0-9a-f]+)", headers).group(1), 16)
+    section = re.search(r"\.rsrc\s+[0-9a-f]+\s+([0-9a-f]+)\s+[0-9a-f]+\s+([0-9a-f]+)", headers)
+    start = int(leaf.group(1), 16) + image_base - int(section.group(1), 16) + int(section.group(2), 16)
+    return exe[start:start + int(leaf.group(2), 16)]
+
+
+def version_node(block, at=0):
+    """One node of a VS_VERSIONINFO tree at offset `at`: (key, value, children),
+    a text value decoded. Key, value and each child start on a 4-byte boundary."""
+    length, value_length, is_text = struct.unpack_from("<3H", block, at)
+    key_end = at + 6
+    while block[key_end:key_end + 2] not in (b"\0\0", b""):
+        key_end += 2
+    value_at = (key_end + 2 + 3) & ~3
+    size = value_length * 2 if is_text else value_length  # text: in UTF-16 code units
+    value = block[value_at:value_at + size]
+    if is_text:
+        value = value.decode("utf-16-le").rstrip("\0")
+    children, child = [], (value_at + size + 3) & ~3
+    while child < min(at + length, len(block)):
+        children.append(version_node(block, child))
+        child_length = struct.unpack_from("<H", block, child)[0]
+        if not child_length:
+            raise ValueError("a version resource node of length 0 at %d" % child)
+        child = (child + child_length + 3) & ~3
+    return block[at + 6:key_end].decode("utf-16-le"), value, children
+
+
+def commands(script):
+    """The lines of a batch file that cmd runs: all but its remarks."""
+    lines = script.decode("ascii", "replace").split("\r\n")
+    return [line for line in lines if not re.match(r"\s*@?(rem(\s|$)|::)", line, re.IGNORECASE)]
 
 
 class Release(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        with zipfile.ZipFile(ZIP_PATH) as archive, tempfile.NamedTemporaryFile() as exe:
+        # The project's version, as the archive's name carries it.
+        cls.version = re.search(r"-(\d+)\.(\d+)\.(\d+)-win32\.zip$", ZIP_PATH).groups()
+        cls.programs = {}
+        with zipfile.ZipFile(ZIP_PATH) as archive, tempfile.TemporaryDirectory() as folder:
             cls.names = archive.namelist()
-            cls.exe = archive.read("menufix.exe")
             cls.texts = {name: archive.read(name) for name in TEXTS}
             cls.scripts = {name: archive.read(name) for name in SCRIPTS}
-            exe.write(cls.exe)
-            exe.flush()
-            cls.headers = subprocess.run([OBJDUMP, "-p", "-t", exe.name], check=True,
-                                         capture_output=True, text=True).stdout
+            # A program missing from the archive fails the first test, by name.
+            for name in (program for program in PROGRAMS if program in cls.names):
+                exe = archive.read(name)
+                with open(os.path.join(folder, name), "wb") as file:
+                    file.write(exe)
+                headers = subprocess.run([OBJDUMP, "-h", "-p", "-t", os.path.join(folder, name)],
+                                         check=True, capture_output=True, text=True).stdout
+                cls.programs[name] = exe, headers
 
-    def test_holds_program_and_texts_with_its_checksum_beside_it(self):
-        self.assertEqual(sorted(self.names), sorted(TEXTS + SCRIPTS + ("menufix.exe",)))
+    def test_holds_programs_and_texts_with_its_checksum_beside_it(self):
+        self.assertEqual(sorted(self.names), sorted(TEXTS + SCRIPTS + tuple(PROGRAMS)))
         with open(ZIP_PATH, "rb") as archive, open(ZIP_PATH + ".sha256") as checksum:
             self.assertEqual(checksum.read().split(), [hashlib.sha256(archive.read()).hexdigest(),
                                                        ZIP_PATH.rsplit("/", 1)[-1]])
 
-    def test_program_is_a_32_bit_console_program_that_needs_only_windows(self):
-        self.assertRegex(self.headers, r"Magic\s+010b\s+\(PE32\)")
-        self.assertRegex(self.headers, r"Subsystem\s+00000003\s+\(Windows CUI\)")
-        imported = {name.upper() for name in re.findall(r"DLL Name: (\S+)", self.headers)}
-        self.assertTrue(imported, "no import table found")
-        self.assertLessEqual(imported, {"KERNEL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"})
+    def test_programs_are_32_bit_console_programs_that_need_only_windows(self):
+        for name, (_, headers) in self.programs.items():
+            with self.subTest(name):
+                # objdump's output runs to thousands of lines: not shown on failure.
+                self.assertTrue(re.search(r"Magic\s+010b\s+\(PE32\)", headers), "not PE32")
+                self.assertTrue(re.search(r"Subsystem\s+00000003\s+\(Windows CUI\)", headers),
+                                "not a console program")
+                imported = {dll.upper() for dll in re.findall(r"DLL Name: (\S+)", headers)}
+                self.assertTrue(imported, "no import table found")
+                self.assertLessEqual(imported, {"KERNEL32.DLL", "ADVAPI32.DLL", "MSVCRT.DLL"})
 
-    def test_program_is_stripped_and_hardened(self):
-        self.assertRegex(self.headers, r"SYMBOL TABLE:\s+no symbols", "symbols left in")
-        # ASLR moves the image only where base relocations are kept.
-        relocations = re.search(r"Entry 5 [0-9a-f]+ ([0-9a-f]+) Base Relocation", self.headers)
-        self.assertNotEqual(int(relocations.group(1), 16), 0, "no base relocations")
-        flags = int(re.search(r"DllCharacteristics\s+([0-9a-f]+)", self.headers).group(1), 16)
-        self.assertEqual(hex(flags), hex(DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE))
-        # The cookie check's failure message is linked in only where some
-        # function checks a stack cookie.
-        self.assertTrue(b"*** stack smashing detected ***" in self.exe, "no stack cookies")
+    def test_programs_are_stripped_and_hardened(self):
+        for name, (exe, headers) in self.programs.items():
+            with self.subTest(name):
+                self.assertTrue(re.search(r"SYMBOL TABLE:\s+no symbols", headers), "symbols left in")
+                # ASLR moves the image only where base relocations are kept.
+                relocations = re.search(r"Entry 5 [0-9a-f]+ ([0-9a-f]+) Base Relocation", headers)
+                self.assertNotEqual(int(relocations.group(1), 16), 0, "no base relocations")
+                flags = int(re.search(r"DllCharacteristics\s+([0-9a-f]+)", headers).group(1), 16)
+                self.assertEqual(hex(flags), hex(DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE))
+                # The cookie check's failure message is linked in only where some
+                # function checks a stack cookie.
+                self.assertTrue(b"*** stack smashing detected ***" in exe, "no stack cookies")
 
-    def test_program_asks_for_no_elevation(self):
-        resources = self.headers[self.headers.index("Resource Directory section"):]
-        self.assertRegex(resources, r"Entry: ID: 0x0*%x, .*\n.*\n\w+\s+Entry: ID: 0x0*1," % RT_MANIFEST)
-        start = self.exe.index(b"<assembly")
-        end = self.exe.index(b"</assembly>", start) + len(b"</assembly>")
-        manifest = ElementTree.fromstring(self.exe[start:end])
-        levels = manifest.findall(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
-        self.assertEqual([(e.get("level"), e.get("uiAccess")) for e in levels],
-                         [("asInvoker", "false")])
+    def test_programs_ask_for_no_elevation(self):
+        for name, (exe, headers) in self.programs.items():
+            with self.subTest(name):
+                resources = headers[headers.index("Resource Directory section"):]
+                self.assertRegex(resources,
+                                 r"Entry: ID: 0x0*%x, .*\n.*\n\w+\s+Entry: ID: 0x0*1," % RT_MANIFEST)
+                start = exe.index(b"<assembly")
+                end = exe.index(b"</assembly>", start) + len(b"</assembly>")
+                manifest = ElementTree.fromstring(exe[start:end])
+                levels = manifest.findall(".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+                self.assertEqual([(e.get("level"), e.get("uiAccess")) for e in levels],
+                                 [("asInvoker", "false")])
+
+    def test_programs_carry_their_own_name_and_the_release_version(self):
+        # What the file's Properties, Details tab shows: the version numbers,
+        # and the strings of the table that the Translation entry names.
+        version = ".".join(self.version)
+        major, minor, patch = map(int, self.version)
+        for name, (exe, headers) in self.programs.items():
+            with self.subTest(name):
+                block = version_block(exe, headers)
+                self.assertIsNotNone(block, "no version resource")
+                key, fixed, children = version_node(block)
+                self.assertEqual(key, "VS_VERSION_INFO")
+                signature, _, version_ms, version_ls = struct.unpack_from("<4I", fixed)
+                self.assertEqual(hex(signature), hex(VS_FFI_SIGNATURE))
+                self.assertEqual((version_ms, version_ls), (major << 16 | minor, patch << 16), "file version")
+                parts = {key: nodes for key, _, nodes in children}
+                (translation,) = [value for key, value, _ in parts["VarFileInfo"] if key == "Translation"]
+                tables = {key: {k: v for k, v, _ in strings} for key, _, strings in parts["StringFileInfo"]}
+                self.assertEqual(list(tables), ["%04x%04x" % struct.unpack("<2H", translation)],
+                                 "no string table for the Translation entry")
+                strings = next(iter(tables.values()))
+                self.assertEqual(strings.get("OriginalFilename"), name)
+                self.assertEqual(strings.get("InternalName"), name[:-len(".exe")])
+                self.assertEqual(strings.get("FileDescription"), PROGRAMS[name])
+                self.assertEqual(strings.get("FileVersion"), version)
 
     def test_texts_open_in_notepad(self):
         # Notepad of Windows 7 takes a file for UTF-8 only by its byte order
@@ -84,6 +175,20 @@ class Release(unittest.TestCase):
                 self.assertTrue(data.isascii(), "not ASCII")
                 self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), "bare line feed")
                 self.assertTrue(data.endswith(b"\r\n") and b"\r\r" not in data, "cut short or mangled")
+
+    def test_scripts_leave_the_folders_to_the_programs(self):
+        # menufix-3-folders.exe sets the three folders and reads the menus'
+        # paths itself. A script that sets attributes with attrib, or takes a
+        # path out of the text reg query prints (through for /f or a pipe),
+        # does it again in cmd, where names outside the console's code page
+        # and links go wrong. reg query's exit status alone may be tested.
+        for name, data in self.scripts.items():
+            with self.subTest(name):
+                for line in commands(data):
+                    self.assertNotRegex(line, r"(?i)\battrib\b", "sets attributes itself")
+                    if re.search(r"(?i)\breg(\.exe)?\s+query\b", line):
+                        self.assertNotRegex(line, r"(?i)\bfor\s+/f\b|(?<!\|)\|(?!\|)",
+                                            "reads the text of reg query")
 
     def test_admin_summary_reads_the_lines_the_scripts_end_with(self):
         admin = self.texts["admin-zh.txt"].decode("utf-8-sig")

@@ -17,7 +17,23 @@ import unittest
 import zipfile
 
 CMAKE, OBJDUMP, UNSIGNED_ZIP, OUT_DIR = None, None, None, None
+PROGRAMS = ("menufix.exe", "menufix-3-folders.exe")
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def staged_programs(tree):
+    """The programs, signed or not, in cpack's folder of the tree: staged, or
+    in the archive cpack makes there."""
+    found = []
+    for folder, _, files in os.walk(os.path.join(tree, "_CPack_Packages")):
+        for name in files:
+            path = os.path.join(folder, name)
+            if name.endswith((".exe", ".exe.signed")):
+                found.append(path)
+            elif name.endswith(".zip"):
+                with zipfile.ZipFile(path) as archive:
+                    found += [path + ":" + entry for entry in archive.namelist() if entry.endswith(".exe")]
+    return found
 
 
 def run(*args, **kwargs):
@@ -63,59 +79,70 @@ class Signed(unittest.TestCase):
         cls.outputs.append(cls.again.stdout + cls.again.stderr)
         with open(cls.zip, "rb") as archive:
             cls.signed_again = archive.read()
-        cls.refused = [run(*cpack, cwd=tree, env=bad)
-                       for bad in (dict(env, MENUFIX_SIGN_PASSWORD="not-" + cls.password), env)]
+        cls.refused = {}
+        for mistake, bad in (("wrong password", dict(env, MENUFIX_SIGN_PASSWORD="not-" + cls.password)),
+                             ("no password", env)):
+            result = run(*cpack, cwd=tree, env=bad)
+            cls.refused[mistake] = result, staged_programs(tree)
 
-    def program(self):
-        """The signed menufix.exe, written out, and its entry's date in the zip."""
-        path = os.path.join(self.work, "menufix.exe")
+    def program(self, name):
+        """A signed program, written out, and its entry's date in the zip."""
+        path = os.path.join(self.work, name)
         with zipfile.ZipFile(os.path.join(OUT_DIR, os.path.basename(self.zip))) as archive:
             with open(path, "wb") as program:
-                program.write(archive.read("menufix.exe"))
-            return path, archive.getinfo("menufix.exe").date_time
+                program.write(archive.read(name))
+            return path, archive.getinfo(name).date_time
 
     def test_verifies_at_the_commits_time_and_fails_once_changed(self):
-        path, entry_time = self.program()
-        verified = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
-        self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
-        self.assertRegex(verified.stdout, r"Message digest algorithm\s*: SHA256")
-        # Dated as the archive entries are (ZIP keeps even seconds), so that
-        # signing the same commit again gives the same bytes.
-        signed_at = re.search(r"Signing time: (.*) GMT", verified.stdout).group(1)
-        signed_at = datetime.datetime.strptime(signed_at, "%b %d %H:%M:%S %Y")
-        self.assertLess(abs(signed_at - datetime.datetime(*entry_time)), datetime.timedelta(seconds=2))
         self.assertEqual(self.again.returncode, 0, self.again.stderr)
         self.assertTrue(self.signed_again == self.signed, "signing twice gave different archives")
+        for name in PROGRAMS:
+            with self.subTest(name):
+                path, entry_time = self.program(name)
+                verified = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
+                self.assertEqual(verified.returncode, 0, verified.stdout + verified.stderr)
+                self.assertRegex(verified.stdout, r"Message digest algorithm\s*: SHA256")
+                # Dated as the archive entries are (ZIP keeps even seconds), so that
+                # signing the same commit again gives the same bytes.
+                signed_at = re.search(r"Signing time: (.*) GMT", verified.stdout).group(1)
+                signed_at = datetime.datetime.strptime(signed_at, "%b %d %H:%M:%S %Y")
+                self.assertLess(abs(signed_at - datetime.datetime(*entry_time)),
+                                datetime.timedelta(seconds=2))
 
-        text = re.search(r"\.text\s+([0-9a-f]+)\s+\S+\s+\S+\s+([0-9a-f]+)",
-                         run(OBJDUMP, "-h", path, check=True).stdout)
-        with open(path, "r+b") as program:
-            program.seek(int(text[2], 16) + int(text[1], 16) // 2)
-            byte = program.read(1)[0]
-            program.seek(-1, os.SEEK_CUR)
-            program.write(bytes([byte ^ 0xFF]))
-        changed = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
-        self.assertNotEqual(changed.returncode, 0, "a changed program still verifies")
+                text = re.search(r"\.text\s+([0-9a-f]+)\s+\S+\s+\S+\s+([0-9a-f]+)",
+                                 run(OBJDUMP, "-h", path, check=True).stdout)
+                with open(path, "r+b") as program:
+                    program.seek(int(text[2], 16) + int(text[1], 16) // 2)
+                    byte = program.read(1)[0]
+                    program.seek(-1, os.SEEK_CUR)
+                    program.write(bytes([byte ^ 0xFF]))
+                changed = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
+                self.assertNotEqual(changed.returncode, 0, "a changed program still verifies")
 
     def test_without_its_signature_is_the_unsigned_build_of_the_same_commit(self):
-        removed = os.path.join(self.work, "removed.exe")
-        run("osslsigncode", "remove-signature", "-in", self.program()[0], "-out", removed, check=True)
-        with zipfile.ZipFile(UNSIGNED_ZIP) as unsigned, open(removed, "rb") as program:
-            self.assertTrue(program.read() == unsigned.read("menufix.exe"),
-                            "signature removed, the program differs from the unsigned build")
+        for name in PROGRAMS:
+            with self.subTest(name):
+                removed = os.path.join(self.work, "removed-" + name)
+                run("osslsigncode", "remove-signature", "-in", self.program(name)[0], "-out", removed,
+                    check=True)
+                with zipfile.ZipFile(UNSIGNED_ZIP) as unsigned, open(removed, "rb") as program:
+                    self.assertTrue(program.read() == unsigned.read(name),
+                                    "signature removed, the program differs from the unsigned build")
 
     def test_wrong_or_missing_password_stops_packaging_and_leaves_no_archive(self):
-        for result in self.refused:
-            with self.subTest(result.args):
+        for mistake, (result, staged) in self.refused.items():
+            with self.subTest(mistake):
                 self.assertNotEqual(result.returncode, 0)
                 self.assertIn("menufix.exe not signed", result.stderr)
                 self.assertIn("MENUFIX_SIGN_PASSWORD", result.stderr)
                 for name in (self.zip, self.zip + ".sha256"):
                     self.assertFalse(os.path.exists(name), name + " left behind")
+                # Nor in cpack's own folder, where it still makes an archive.
+                self.assertEqual(staged, [], "programs left where cpack packs")
 
     def test_password_is_in_no_file_of_the_tree_and_no_output(self):
         self.assertIn("SignProgram.cmake(", self.outputs[-1], "no trace of the signing step")
-        for output in self.outputs + [result.stdout + result.stderr for result in self.refused]:
+        for output in self.outputs + [result.stdout + result.stderr for result, _ in self.refused.values()]:
             self.assertEqual([line for line in output.splitlines() if self.password in line], [],
                              "the password in the output")
         for folder, _, files in os.walk(self.tree):

@@ -133,14 +133,13 @@ class ThreeFolders(unittest.TestCase):
         self.menu(common, {"System Tools": b"a file", "Windows PowerShell": ({}, 0x1)})
         self.wine.set_roots(user, common)
 
-        self.assertRun((), FOLDER_FAILED, "".join([
-            repaired(u_tools), no_desktop_ini(u_tools),
-            repaired(u_access),
-            refused_link(u_shell),
-            refused_file(c_tools),
-            absent(c_access),
-            correct(c_shell), no_desktop_ini(c_shell),
-            FAILED]), sets=[u_tools, u_access])
+        user_pass = repaired(u_tools) + no_desktop_ini(u_tools) + repaired(u_access) + refused_link(u_shell)
+        common_pass = (refused_file(c_tools) + absent(c_access) + correct(c_shell) +
+                       no_desktop_ini(c_shell))
+        self.assertRun((), FOLDER_FAILED, user_pass + common_pass + FAILED, sets=[u_tools, u_access])
+        # Each refusal alone fails the run.
+        self.assertRun(("/user",), FOLDER_FAILED, user_pass + FAILED, sets=[u_tools, u_access])
+        self.assertRun(("/common",), FOLDER_FAILED, common_pass + FAILED, sets=[])
         self.assertEqual([dos_bits(self.wine, path) for path in (u_tools, u_access)], [0, 0])
         self.assertEqual(dos_bits(self.wine, u_tools + "\\Inside"), HIDDEN, "a folder below was set")
         self.assertEqual(dos_bits(self.wine, outside + "\\Shell"), HIDDEN | SYSTEM, "the link was followed")
