@@ -95,18 +95,19 @@ void WriteReport(const char* message, const std::wstring& path)
 
     if (!ReportToConsole()) {
         // A file gets the path in code page 936 too, so that the whole report
-        // reads in one code page; what it cannot spell becomes "?".
+        // reads in one code page; what it cannot spell becomes "?", never a
+        // look-alike letter that would name another folder.
         std::string bytes(message, before);
         if (slot) {
             const int size = static_cast<int>(path.size());
-            const int length = size > 0 ? WideCharToMultiByte(ReportCodePage, 0, path.data(), size,
-                                                              nullptr, 0, nullptr, nullptr)
+            const int length = size > 0 ? WideCharToMultiByte(ReportCodePage, WC_NO_BEST_FIT_CHARS, path.data(),
+                                                              size, nullptr, 0, nullptr, nullptr)
                                         : 0;
             const std::size_t start = bytes.size();
             bytes.resize(start + static_cast<std::size_t>(length > 0 ? length : 0));
             if (length > 0)
-                WideCharToMultiByte(ReportCodePage, 0, path.data(), size, &bytes[start], length,
-                                    nullptr, nullptr);
+                WideCharToMultiByte(ReportCodePage, WC_NO_BEST_FIT_CHARS, path.data(), size,
+                                    &bytes[start], length, nullptr, nullptr);
             bytes.append(after);
         }
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);

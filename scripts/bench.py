@@ -1,7 +1,7 @@
 """Times menufix.exe under Wine against the attrib command a user would run
 instead, a bare dir walk and the floor (listfloor.exe, which only lists the
 same folders), measures its peak memory at two tree sizes, and prints the
-results as Markdown for the README.
+results as Markdown for docs/benchmark.md.
 
 Run through bench.sh, which builds the program first: the 32-bit menufix.exe
 (win32 preset), or its 64-bit twin (win64) where 32-bit Wine cannot run.

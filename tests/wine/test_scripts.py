@@ -105,7 +105,7 @@ class ShippedScripts(unittest.TestCase):
         """Runs a script under cmd, traced; returns (status, {folder: word set})."""
         env = dict(self.wine.env, WINEDEBUG="+relay", **(env or {}))
         result = subprocess.run([self.wine.loader, "cmd", "/c", self.script(name)], env=env,
-                                stdin=stdin, capture_output=True, timeout=240)
+                                stdin=stdin, capture_output=True, timeout=120)
         words = {}
         for path, word in SET_WORD.findall(result.stderr.decode("latin-1")):
             words[argument("", path, "L", path)] = int(word, 16)

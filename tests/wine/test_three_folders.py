@@ -118,8 +118,9 @@ class ThreeFolders(unittest.TestCase):
         self.wine.make_tree(root + "\\Programs", tree)
 
     def test_both_menus_set_folders_and_refuse_links_and_files(self):
-        # A profile path as Chinese, Korean and cmd's special characters make it.
-        user = self.base + "\\Users\\张三 한국 %x%!&()^\\Start Menu"
+        # A profile path as Chinese, Korean and cmd's special characters make
+        # it; in a file Korean and "Ý" read "?", not a look-alike "Y".
+        user = self.base + "\\Users\\张三 한국 Ý %x%!&()^\\Start Menu"
         common = self.base + "\\ProgramData\\Start Menu"
         outside = self.base + "\\Outside"
         u_tools, u_access, u_shell = three(user)
