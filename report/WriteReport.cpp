@@ -50,75 +50,82 @@ void ShowConsoleText()
     ConsoleShownAt = GetTickCount();
 }
 
-// Where "%s" stands in message: the text before it, and the text after it
-// (empty where there is no "%s" or no path).
-std::size_t SlotOffset(const char* message, bool hasPath)
-{
-    const char* slot = hasPath ? std::strstr(message, "%s") : nullptr;
-    return slot != nullptr ? static_cast<std::size_t>(slot - message) : std::strlen(message);
-}
-
 void ShowWhenDue()
 {
     if (ConsoleText.size() >= ConsoleBatchSize || GetTickCount() - ConsoleShownAt >= ConsoleBatchDelay)
         ShowConsoleText();
 }
-}  // namespace
 
-void WriteReport(const char* message, const char* path)
+// A path in the ANSI code page, as the narrow file calls give it, as text.
+std::wstring Widen(const char* path)
 {
-    // The path is put in where "%s" stands, as it is, never read as a format.
-    const std::size_t before = SlotOffset(message, path != nullptr);
-    const bool slot = message[before] != '\0';
-    const char* after = slot ? message + before + 2 : "";
+    const int size = static_cast<int>(std::strlen(path));
+    const int wide = size > 0 ? MultiByteToWideChar(GetACP(), 0, path, size, nullptr, 0) : 0;
+    std::wstring text(static_cast<std::size_t>(wide > 0 ? wide : 0), L'\0');
+    if (wide > 0)
+        MultiByteToWideChar(GetACP(), 0, path, size, &text[0], wide);
+    return text;
+}
+
+// A path as text, in code page 936 for a file, so that the whole report
+// reads in one code page: what it cannot spell becomes "?", never a
+// look-alike letter that would name another folder.
+std::string Narrow(const std::wstring& path)
+{
+    const int size = static_cast<int>(path.size());
+    const int length = size > 0 ? WideCharToMultiByte(ReportCodePage, WC_NO_BEST_FIT_CHARS, path.data(),
+                                                      size, nullptr, 0, nullptr, nullptr)
+                                : 0;
+    std::string bytes(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(ReportCodePage, WC_NO_BEST_FIT_CHARS, path.data(), size, &bytes[0], length,
+                            nullptr, nullptr);
+    return bytes;
+}
+
+// Writes message with its "%s", if filled, replaced by the path: pathBytes
+// for a file or a pipe, pathText for a console. The path is put in as it
+// is, never read as a format.
+void WriteFilled(const char* message, bool filled, const std::string& pathBytes,
+                 const std::wstring& pathText)
+{
+    const char* slot = filled ? std::strstr(message, "%s") : nullptr;
+    const std::size_t before = slot != nullptr ? static_cast<std::size_t>(slot - message)
+                                               : std::strlen(message);
+    const char* after = slot != nullptr ? slot + 2 : "";
 
     if (!ReportToConsole()) {
         std::string bytes(message, before);
-        if (slot)
-            bytes.append(path).append(after);
+        if (slot != nullptr)
+            bytes.append(pathBytes).append(after);
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         return;
     }
     AppendConsoleText(ReportCodePage, message, before);
-    if (slot) {
-        AppendConsoleText(GetACP(), path, std::strlen(path));
+    if (slot != nullptr) {
+        ConsoleText += pathText;
         AppendConsoleText(ReportCodePage, after, std::strlen(after));
     }
     ShowWhenDue();
 }
+}  // namespace
+
+void WriteReport(const char* message, const char* path)
+{
+    if (path == nullptr)
+        WriteFilled(message, false, std::string(), std::wstring());
+    else if (ReportToConsole())
+        WriteFilled(message, true, std::string(), Widen(path));
+    else
+        WriteFilled(message, true, path, std::wstring());
+}
 
 void WriteReport(const char* message, const std::wstring& path)
 {
-    const std::size_t before = SlotOffset(message, true);
-    const bool slot = message[before] != '\0';
-    const char* after = slot ? message + before + 2 : "";
-
-    if (!ReportToConsole()) {
-        // A file gets the path in code page 936 too, so that the whole report
-        // reads in one code page; what it cannot spell becomes "?", never a
-        // look-alike letter that would name another folder.
-        std::string bytes(message, before);
-        if (slot) {
-            const int size = static_cast<int>(path.size());
-            const int length = size > 0 ? WideCharToMultiByte(ReportCodePage, WC_NO_BEST_FIT_CHARS, path.data(),
-                                                              size, nullptr, 0, nullptr, nullptr)
-                                        : 0;
-            const std::size_t start = bytes.size();
-            bytes.resize(start + static_cast<std::size_t>(length > 0 ? length : 0));
-            if (length > 0)
-                WideCharToMultiByte(ReportCodePage, WC_NO_BEST_FIT_CHARS, path.data(), size,
-                                    &bytes[start], length, nullptr, nullptr);
-            bytes.append(after);
-        }
-        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-        return;
-    }
-    AppendConsoleText(ReportCodePage, message, before);
-    if (slot) {
-        ConsoleText += path;
-        AppendConsoleText(ReportCodePage, after, std::strlen(after));
-    }
-    ShowWhenDue();
+    if (ReportToConsole())
+        WriteFilled(message, true, std::string(), path);
+    else
+        WriteFilled(message, true, Narrow(path), std::wstring());
 }
 
 void FlushReport()
