@@ -4,9 +4,9 @@ scripts for Group Policy. From the release zip (MENUFIX_ZIP) where the tree
 builds one; the 64-bit twin's tree takes them from the sources
 (MENUFIX_BATCH) and runs the twins (MENUFIX_EXE, THREE_FOLDERS_EXE).
 
-What the scripts keep is cmd's part: running both programs, logs, the
-fallback, the result line, exit codes and the startup script's second run as
-SYSTEM. Which folders were set shows in the words menufix-3-folders.exe
+What the scripts keep is cmd's part: running both programs, logs, where a
+log goes when the share cannot take it, the result line, exit codes and the
+startup script's second run as SYSTEM. Which folders were set shows in the words menufix-3-folders.exe
 gives SetFileAttributesW: Wine keeps no read-only bit on a folder."""
 
 import os
@@ -14,6 +14,8 @@ import re
 import shutil
 import subprocess
 import tempfile
+import threading
+import time
 import unittest
 import zipfile
 
@@ -27,7 +29,7 @@ MARKED = 'set "SHARE=\\\\server\\share"'
 THREE = ("System Tools", "Accessibility", "Windows PowerShell")
 SET_WORD = re.compile(r'Call KERNEL32\.SetFileAttributesW\(\w+ L"((?:[^"\\]|\\.)*)",(\w+)\)')
 SYSTEM_PROFILE_MENU = r"C:\windows\System32\config\systemprofile\AppData\Roaming\Microsoft\Windows\Start Menu"
-OK = "ok; menufix.exe exit code 0; menufix-3-folders.exe exit code 0"
+BOTH_RAN = "menufix.exe exit code 0; menufix-3-folders.exe exit code 0"
 
 
 class ShippedScripts(unittest.TestCase):
@@ -54,12 +56,16 @@ class ShippedScripts(unittest.TestCase):
             # Only menufix-3-folders.exe calls SetFileAttributesW: a trace of that alone is quick.
             cls.wine.set_value(r"HKCU\Software\Wine\Debug", "RelayInclude", "KERNEL32.SetFileAttributesW")
             # Names as this Wine gives them: its TEMP moved between releases.
-            echo = cls.wine.run("cmd", "/c", "echo %TEMP%^|%COMPUTERNAME%^|%USERNAME%")[1]
-            cls.temp, cls.computer, user = echo.decode("cp936").strip().split("|")
+            echo = cls.wine.run("cmd", "/c", "echo %TEMP%^|%COMPUTERNAME%^|%USERDOMAIN%^|%USERNAME%")[1]
+            cls.temp, cls.computer, cls.domain, cls.user_name = echo.decode("cp936").strip().split("|")
+            # Wine runs nothing as SYSTEM: runs as SYSTEM get a whoami that
+            # answers for it. Where 32-bit programs have a folder of their own, theirs.
+            system = "syswow64" if cls.wine.bits == 32 and os.path.isdir(
+                cls.wine.unix(r"C:\windows\syswow64")) else "system32"
+            cls.whoami = cls.wine.unix(r"C:\windows\%s\whoami.exe" % system)
         except BaseException:
             cls.tearDownClass()
             raise
-        cls.who = cls.computer + "-" + user
         cls.count = 0
 
     @classmethod
@@ -80,7 +86,7 @@ class ShippedScripts(unittest.TestCase):
         self.common = base + "\\ProgramData\\Start Menu"
         self.policy = base + "\\Policy"
         w = self.wine
-        w.make_tree(self.share, {"logs": {}})
+        w.make_tree(self.share, {"logs": {"logon": {}, "startup": {}}})
         w.make_tree(self.policy, {})
         for program in self.programs:
             shutil.copy(program, w.unix(self.share + "\\" + os.path.basename(program)))
@@ -91,6 +97,8 @@ class ShippedScripts(unittest.TestCase):
                 "System Tools": ({"desktop.ini": b"", "Tool.lnk": (b"shortcut", HIDDEN)}, HIDDEN),
                 "Accessibility": ({"desktop.ini": b""}, SYSTEM),
                 "Windows PowerShell": ({"desktop.ini": b""}, HIDDEN | SYSTEM)})
+        self.logon_log = "logon\\%s-%s-%s.log" % (self.computer, self.domain, self.user_name)
+        self.startup_log = "startup\\%s.log" % self.computer
 
     def script(self, name):
         """The shipped script with its marked line, alone, pointed at this test's share."""
@@ -101,109 +109,178 @@ class ShippedScripts(unittest.TestCase):
             file.write(text.replace(MARKED, 'set "SHARE=%s"' % self.share))
         return path
 
-    def run_script(self, name, env=None, stdin=subprocess.DEVNULL):
-        """Runs a script under cmd, traced; returns (status, {folder: word set})."""
-        env = dict(self.wine.env, WINEDEBUG="+relay", **(env or {}))
-        result = subprocess.run([self.wine.loader, "cmd", "/c", self.script(name)], env=env,
-                                stdin=stdin, capture_output=True, timeout=120)
+    def run_script(self, name, system=False, domain=None, stdin=subprocess.DEVNULL):
+        """Runs a script under cmd, traced, as SYSTEM or the prefix's user (of
+        another domain if given); returns (status, standard output, {folder: word set})."""
+        env = dict(self.wine.env, WINEDEBUG="+relay")
+        command = [self.wine.loader, "cmd", "/c", self.script(name)]
+        if domain:
+            command[2:] = ["/c", 'set USERDOMAIN=%s& call %s' % (domain, command[3])]
+        if system:
+            env["WINEDLLOVERRIDES"] = "whoami.exe=n;" + env["WINEDLLOVERRIDES"]
+            os.rename(self.whoami, self.whoami + ".wine")
+            shutil.copy(os.environ["SYSTEM_WHOAMI_EXE"], self.whoami)
+        try:
+            result = subprocess.run(command, env=env, stdin=stdin, capture_output=True, timeout=120)
+        finally:
+            if system:
+                os.replace(self.whoami + ".wine", self.whoami)
         words = {}
         for path, word in SET_WORD.findall(result.stderr.decode("latin-1")):
             words[argument("", path, "L", path)] = int(word, 16)
-        return result.returncode, words
+        return result.returncode, result.stdout.decode("cp936", "replace"), words
+
+    def read(self, path):
+        """A log, each line ending in CR LF (the programs' reports have CR CR LF)."""
+        with open(self.wine.unix(path), "rb") as file:
+            return file.read().decode("cp936").replace("\r\r\n", "\r\n")
 
     def log(self, name):
-        """A log on the share, each line ending in CR LF (the programs' reports have CR CR LF)."""
-        with open(self.wine.unix(self.share + "\\logs\\" + name), "rb") as file:
-            return file.read().decode("cp936").replace("\r\r\n", "\r\n")
+        return self.read(self.share + "\\logs\\" + name)
+
+    def immutable(self, path):
+        """Makes a file nobody can write, Wine running as root included, until the test ends."""
+        made = subprocess.run(["chattr", "+i", self.wine.unix(path)], capture_output=True, text=True)
+        if made.returncode:
+            self.skipTest("chattr +i: " + made.stderr.strip())
+        self.addCleanup(subprocess.run, ["chattr", "-i", self.wine.unix(path)], check=True)
 
     def assertThreeSet(self, words, root):
         """menufix-3-folders.exe gave the three folders below root, and nothing else, 0x11."""
         self.assertEqual({path: hex(word) for path, word in words.items()},
                          {root + "\\Programs\\" + name: hex(0x11) for name in THREE})
 
-    def assertResult(self, log, result):
-        """The log's last line, the only one a summary reads."""
+    def assertResult(self, log, result, note=""):
+        """The log's last line, the only one a summary reads: result, note,
+        the date and time the run started (as this Wine's %DATE% %TIME%
+        give them), what each program did."""
         lines = log.splitlines()
-        self.assertEqual([line for line in lines if line.startswith("menufix result:")],
-                         ["menufix result: " + result])
-        self.assertEqual(lines[-1], "menufix result: " + result)
+        self.assertEqual(len([line for line in lines if line.startswith("menufix result:")]), 1, log)
+        today = time.localtime()
+        self.assertRegex(lines[-1], r"^menufix result: %s; %sstarted 0?%d/0?%d/0?%d\D.*\d:\d\d.*; %s$" % (
+            re.escape(result.split("; ", 1)[0]), re.escape(note), today.tm_year, today.tm_mon, today.tm_mday,
+            re.escape(result.split("; ", 1)[1])))
         self.assertTrue(log.endswith("\r\n"))
 
-    def test_logon_script_runs_both_programs_on_the_users_menu_and_logs_one_result(self):
+    def test_logon_script_logs_each_user_of_each_domain_and_never_waits(self):
         # An open standard input that never sends a key: without "< nul" a
         # program's pause would wait for it, and the logon with it.
         reader, writer = os.pipe()
         self.addCleanup(os.close, writer)
         with open(reader, "rb") as stdin:
-            status, words = self.run_script("menufix-logon.cmd", stdin=stdin)
-        log = self.log("logon-%s.log" % self.who)
-        self.assertTrue(log.startswith(report.BANNER), log)
+            status, _, words = self.run_script("menufix-logon.cmd", stdin=stdin)
+        log = self.log(self.logon_log)
+        self.assertTrue(log.startswith("menufix logon run started "), log)
         self.assertIn(report.repaired(self.user + r"\Programs\Accessories"), log)
-        self.assertIn("\r\nmenufix.exe exit code: 0\r\n", log)
+        self.assertIn("\r\nmenufix.exe exit code 0\r\n", log)
         self.assertIn(report.repaired(self.user + r"\Programs\Windows PowerShell"), log)
-        self.assertIn("\r\nmenufix-3-folders.exe exit code: 0\r\n", log)
-        self.assertResult(log, OK)
+        self.assertResult(log, "ok; " + BOTH_RAN)
         self.assertEqual(status, 0)
         self.assertThreeSet(words, self.user)
+        # The same user name in another domain, on the same PC: a log of its own.
+        self.assertEqual(self.run_script("menufix-logon.cmd", domain="OTHER")[0], 0)
+        self.assertResult(self.log("logon\\%s-OTHER-%s.log" % (self.computer, self.user_name)), "ok; " + BOTH_RAN)
+        self.assertEqual(self.log(self.logon_log), log)
 
-    def test_startup_script_runs_both_programs_on_the_common_menu(self):
-        status, words = self.run_script("menufix-startup.cmd")
-        log = self.log("startup-%s.log" % self.computer)
+    def test_startup_script_as_system_gives_system_a_start_menu_and_runs_again(self):
+        status, _, words = self.run_script("menufix-startup.cmd", system=True)
+        log = self.log(self.startup_log)
+        self.assertTrue(log.startswith("menufix startup run started "), log)
         self.assertIn(report.repaired(self.common + r"\Programs\Accessories"), log)
-        self.assertResult(log, OK)
+        self.assertResult(log, "ok; " + BOTH_RAN)
         self.assertEqual(status, 0)
         self.assertThreeSet(words, self.common)
 
-    def test_startup_script_run_by_a_person_leaves_the_registry_alone(self):
+        self.wine.delete_value(USER_KEY, "Start Menu")
+        status, _, words = self.run_script("menufix-startup.cmd", system=True)
+        log = self.log(self.startup_log)
+        self.assertIn("\r\nmenufix.exe exit code -2\r\nSYSTEM has no Start Menu value: adding it, "
+                      "running menufix again.\r\n", log)
+        self.assertResult(log, "ok; " + BOTH_RAN)
+        self.assertEqual(status, 0)
+        self.assertEqual(self.wine.query_value(USER_KEY, "Start Menu"), SYSTEM_PROFILE_MENU)
+
+    def test_startup_script_run_by_a_person_leaves_the_registry_and_the_share_alone(self):
+        earlier = "menufix result: ok; started earlier, by SYSTEM\r\n"
+        with open(self.wine.unix(self.share + "\\logs\\" + self.startup_log), "w", newline="") as file:
+            file.write(earlier)
+        local = self.temp + "\\menufix-startup.log"
         for code, forget in (("-2", lambda: self.wine.delete_value(USER_KEY, "Start Menu")),
                              ("-1", lambda: self.wine.delete_key(USER_KEY))):
             with self.subTest(code):
                 forget()
-                status, words = self.run_script("menufix-startup.cmd")
-                log = self.log("startup-%s.log" % self.computer)
-                self.assertEqual(log.count("menufix.exe exit code:"), 1, log)
+                status, output, words = self.run_script("menufix-startup.cmd")
+                log = self.read(local)
                 self.assertIn("\r\nnot run as SYSTEM (SID ", log)
-                self.assertResult(log, "FAILED; menufix.exe exit code %s; menufix-3-folders.exe exit code 0"
-                                  % code)
+                self.assertResult(log, "FAILED; menufix.exe exit code %s; menufix-3-folders.exe exit code 0" % code)
+                self.assertIn('"%s"' % local, output, "the person is not told where the log is")
                 self.assertEqual(status, 1)
                 self.assertEqual(self.wine.query_value(USER_KEY, "Start Menu"), None)
                 self.assertThreeSet(words, self.common)
+                self.assertEqual(self.log(self.startup_log), earlier)
                 self.wine.set_roots(self.user, self.common)
 
-    def test_startup_script_as_system_gives_system_a_start_menu_and_runs_again(self):
-        self.wine.delete_value(USER_KEY, "Start Menu")
-        # Where 32-bit programs have a folder of their own, theirs.
-        system = "syswow64" if self.wine.bits == 32 and os.path.isdir(
-            self.wine.unix(r"C:\windows\syswow64")) else "system32"
-        whoami = self.wine.unix(r"C:\windows\%s\whoami.exe" % system)
-        saved = whoami + ".wine"
-        os.rename(whoami, saved)
-        self.addCleanup(os.replace, saved, whoami)
-        shutil.copy(os.environ["SYSTEM_WHOAMI_EXE"], whoami)
-        status, words = self.run_script("menufix-startup.cmd", {"WINEDLLOVERRIDES": "whoami.exe=n;mscoree,mshtml="})
-        log = self.log("startup-%s.log" % self.computer)
-        self.assertEqual(re.findall(r"menufix.exe exit code: (\S+)\r\n", log), ["-2", "0"])
-        self.assertIn("\r\nSYSTEM has no Start Menu value: adding it, running menufix again.\r\n", log)
-        self.assertResult(log, OK)
-        self.assertEqual(status, 0)
-        self.assertEqual(self.wine.query_value(USER_KEY, "Start Menu"), SYSTEM_PROFILE_MENU)
-        self.assertThreeSet(words, self.common)
-
-    def test_log_goes_to_temp_with_a_note_where_the_share_cannot_be_written(self):
-        for name, log in (("menufix-logon.cmd", "logon-%s.log" % self.who),
-                          ("menufix-startup.cmd", "startup-%s.log" % self.computer)):
+    def test_log_goes_where_only_its_own_user_can_write_when_the_share_cannot_take_it(self):
+        # SYSTEM's goes to %SystemRoot%\Logs (Wine's is "logs"), not to its
+        # %TEMP%, where any user may create the file first.
+        for name, log, local, system in (
+                ("menufix-logon.cmd", self.logon_log, self.temp + "\\menufix-logon.log", False),
+                ("menufix-startup.cmd", self.startup_log, r"C:\windows\logs\menufix-startup.log", True)):
             with self.subTest(name):
-                os.rmdir(self.wine.unix(self.share + "\\logs"))
-                status, _ = self.run_script(name)
-                os.mkdir(self.wine.unix(self.share + "\\logs"))
-                local = self.wine.unix(self.temp + "\\" + name.replace(".cmd", ".log"))
-                with open(local, "rb") as file:
-                    text = file.read().decode("cp936")
-                os.remove(local)
-                self.assertTrue(text.startswith("could not write \"%s\\logs\\%s\": this log is written here "
+                shutil.rmtree(self.wine.unix(self.share + "\\logs"))
+                status, _, _ = self.run_script(name, system=system)
+                self.wine.make_tree(self.share, {"logs": {"logon": {}, "startup": {}}})
+                text = self.read(local)
+                os.remove(self.wine.unix(local))
+                self.assertTrue(text.startswith('could not write "%s\\logs\\%s": this log is written here '
                                                 "instead.\r\n" % (self.share, log)), text)
-                self.assertResult(text.replace("\r\r\n", "\r\n"), OK.replace("ok; ", "ok; log not on the share; "))
+                self.assertResult(text, "ok; " + BOTH_RAN, note="log not on the share; ")
                 self.assertEqual(status, 0)
+
+    def test_a_log_that_cannot_be_rewritten_gets_the_result_in_the_fallback(self):
+        # A trial run's log that the computer may not rewrite: it keeps its
+        # line, and the real result, here a failure, goes to the fallback.
+        earlier = "menufix result: ok; started earlier, by hand\r\n"
+        path = self.share + "\\logs\\" + self.startup_log
+        with open(self.wine.unix(path), "w", newline="") as file:
+            file.write(earlier)
+        self.immutable(path)
+        os.remove(self.wine.unix(self.share + "\\menufix-3-folders.exe"))
+        status, _, _ = self.run_script("menufix-startup.cmd", system=True)
+        local = r"C:\windows\logs\menufix-startup.log"
+        text = self.read(local)
+        os.remove(self.wine.unix(local))
+        self.assertTrue(text.startswith('could not write "%s"' % path), text)
+        self.assertResult(text, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found",
+                          note="log not on the share; ")
+        self.assertEqual(status, 1)
+        self.assertEqual(self.log(self.startup_log), earlier)
+
+    def test_a_share_that_goes_mid_run_leaves_a_log_without_result_and_one_with(self):
+        # The share's log stops taking lines once the run has written its first.
+        path = self.wine.unix(self.share + "\\logs\\" + self.logon_log)
+        self.addCleanup(subprocess.run, ["chattr", "-i", path], capture_output=True)
+        made, done = [], threading.Event()
+
+        def take_the_share_once_the_run_started():
+            while not done.wait(0.01):
+                if os.path.exists(path) and os.path.getsize(path):
+                    made.append(subprocess.run(["chattr", "+i", path], capture_output=True, text=True))
+                    return
+        watcher = threading.Thread(target=take_the_share_once_the_run_started)
+        watcher.start()
+        status, _, _ = self.run_script("menufix-logon.cmd")
+        done.set()
+        watcher.join()
+        if not made or made[0].returncode:
+            self.skipTest("chattr +i: %s" % (made and made[0].stderr.strip()))
+        self.assertFalse("menufix result:" in self.log(self.logon_log))
+        local = self.temp + "\\menufix-logon.log"
+        text = self.read(local)
+        os.remove(self.wine.unix(local))
+        self.assertIn(report.repaired(self.user + r"\Programs\Accessories"), text)
+        self.assertResult(text, "ok; " + BOTH_RAN, note="log not on the share; ")
+        self.assertEqual(status, 0)
 
     def test_missing_program_is_logged_and_the_other_still_runs(self):
         for missing, other, result in (
@@ -211,12 +288,12 @@ class ShippedScripts(unittest.TestCase):
                 ("menufix-3-folders.exe", "Accessories", "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found")):
             program = self.wine.unix(self.share + "\\" + missing)
             os.rename(program, program + ".away")
-            for name, log, root in (("menufix-logon.cmd", "logon-%s.log" % self.who, self.user),
-                                    ("menufix-startup.cmd", "startup-%s.log" % self.computer, self.common)):
+            for name, log, root, system in (("menufix-logon.cmd", self.logon_log, self.user, False),
+                                            ("menufix-startup.cmd", self.startup_log, self.common, True)):
                 with self.subTest(name, missing=missing):
-                    status, _ = self.run_script(name)
+                    status, _, _ = self.run_script(name, system=system)
                     log = self.log(log)
-                    self.assertIn('%s not found: "%s\\%s"' % (missing, self.share, missing), log)
+                    self.assertIn("\r\n%s not found\r\n" % missing, log)
                     self.assertIn(report.repaired(root + "\\Programs\\" + other), log)
                     self.assertResult(log, result)
                     self.assertEqual(status, 1)
@@ -229,8 +306,8 @@ class ShippedScripts(unittest.TestCase):
         subprocess.run(["mount", "--bind", folder, folder], check=True)
         self.addCleanup(subprocess.run, ["umount", folder], check=True)
         subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
-        status, _ = self.run_script("menufix-logon.cmd")
-        log = self.log("logon-%s.log" % self.who)
+        status, _, _ = self.run_script("menufix-logon.cmd")
+        log = self.log(self.logon_log)
         self.assertIn(report.not_repaired(self.user + r"\Programs\Windows PowerShell"), log)
         self.assertResult(log, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 1")
         self.assertEqual(status, 1)
