@@ -24,6 +24,9 @@ for /f "tokens=2 delims=," %%S in ('"%SystemRoot%\System32\whoami.exe" /user /fo
 if "%SID%"=="S-1-5-18" goto system
 rem The programs write here first, and the log is here, never on the share.
 set "LOCAL=%TEMP%\menufix-startup"
+rem SYSTEM whose whoami said nothing has %SystemRoot%\Temp for %TEMP%,
+rem where any user can create files: never there.
+if /i "%TEMP%"=="%SystemRoot%\Temp" set "LOCAL=%SystemRoot%\Logs\menufix-startup"
 set "LOG=%LOCAL%.log"
 echo not run as SYSTEM: this run's log is "%LOG%"; the share's is left as it is.
 goto started
@@ -57,14 +60,14 @@ rem menufix reads SYSTEM's own Start Menu value before the all-users one, and
 rem stops when it is missing. Then give SYSTEM the value of its own Start
 rem Menu folder and run menufix once more; as SYSTEM only (SID S-1-5-18),
 rem never in the registry of a person who runs this script by hand.
->> "%LOCAL%-menufix.txt" echo.
->> "%LOCAL%-menufix.txt" echo menufix.exe exit code %RC%
 if "%SID%"=="S-1-5-18" goto system_value
 >> "%LOCAL%-menufix.txt" echo not run as SYSTEM (SID %SID%): the Start Menu value is left as it is.
 goto menufix_done
 :system_value
 reg query "%KEY%" /v "Start Menu" /reg:32 >nul 2>&1
 if not errorlevel 1 goto menufix_done
+>> "%LOCAL%-menufix.txt" echo.
+>> "%LOCAL%-menufix.txt" echo menufix.exe exit code %RC%
 >> "%LOCAL%-menufix.txt" echo SYSTEM has no Start Menu value: adding it, running menufix again.
 reg add "%KEY%" /v "Start Menu" /t REG_SZ /d "%SystemRoot%\System32\config\systemprofile\AppData\Roaming\Microsoft\Windows\Start Menu" /f /reg:32 >> "%LOCAL%-menufix.txt" 2>&1
 "%SHARE%\menufix.exe" < nul >> "%LOCAL%-menufix.txt" 2>&1

@@ -155,7 +155,7 @@ class Release(unittest.TestCase):
 
     def test_admin_summary_reads_the_lines_the_scripts_end_with(self):
         admin = self.texts["admin-zh.txt"].decode("utf-8-sig")
-        searched = re.findall(r'findstr /b /c:"([^"]*)" \\\\server\\share\\logs\\\*\.log', admin)
+        searched = re.findall(r'findstr /s /b /c:"([^"]*)" \\\\server\\share\\logs\\\*\.log', admin)
         self.assertEqual(searched, ["menufix result:", "menufix result: FAILED"])
         for name in ("menufix-logon.cmd", "menufix-startup.cmd"):
             self.assertEqual(self.scripts[name].count(b">> \"%LOG%\" echo menufix result: "), 1, name)

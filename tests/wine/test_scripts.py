@@ -109,13 +109,15 @@ class ShippedScripts(unittest.TestCase):
             file.write(text.replace(MARKED, 'set "SHARE=%s"' % self.share))
         return path
 
-    def run_script(self, name, system=False, domain=None, stdin=subprocess.DEVNULL):
-        """Runs a script under cmd, traced, as SYSTEM or the prefix's user (of
-        another domain if given); returns (status, standard output, {folder: word set})."""
+    def run_script(self, name, system=False, variables=(), stdin=subprocess.DEVNULL):
+        """Runs a script under cmd, traced, as SYSTEM or the prefix's user,
+        with the given (name, value) pairs set in cmd first (Wine sets some,
+        such as USERDOMAIN, over what it is given); returns (status, standard
+        output, {folder: word set})."""
         env = dict(self.wine.env, WINEDEBUG="+relay")
         command = [self.wine.loader, "cmd", "/c", self.script(name)]
-        if domain:
-            command[2:] = ["/c", 'set USERDOMAIN=%s& call %s' % (domain, command[3])]
+        if variables:
+            command[2:] = ["/c", "".join("set %s=%s& " % pair for pair in variables) + "call " + command[3]]
         if system:
             env["WINEDLLOVERRIDES"] = "whoami.exe=n;" + env["WINEDLLOVERRIDES"]
             os.rename(self.whoami, self.whoami + ".wine")
@@ -178,7 +180,7 @@ class ShippedScripts(unittest.TestCase):
         self.assertEqual(status, 0)
         self.assertThreeSet(words, self.user)
         # The same user name in another domain, on the same PC: a log of its own.
-        self.assertEqual(self.run_script("menufix-logon.cmd", domain="OTHER")[0], 0)
+        self.assertEqual(self.run_script("menufix-logon.cmd", variables=[("USERDOMAIN", "OTHER")])[0], 0)
         self.assertResult(self.log("logon\\%s-OTHER-%s.log" % (self.computer, self.user_name)), "ok; " + BOTH_RAN)
         self.assertEqual(self.log(self.logon_log), log)
 
@@ -219,6 +221,11 @@ class ShippedScripts(unittest.TestCase):
                 self.assertThreeSet(words, self.common)
                 self.assertEqual(self.log(self.startup_log), earlier)
                 self.wine.set_roots(self.user, self.common)
+        # SYSTEM whose whoami said nothing looks like a person, but its
+        # %TEMP% is the system's, where any user can create files.
+        self.run_script("menufix-startup.cmd", variables=[("TEMP", r"C:\windows\Temp")])
+        self.assertResult(self.read(r"C:\windows\logs\menufix-startup.log"), "ok; " + BOTH_RAN)
+        os.remove(self.wine.unix(r"C:\windows\logs\menufix-startup.log"))
 
     def test_log_goes_where_only_its_own_user_can_write_when_the_share_cannot_take_it(self):
         # SYSTEM's goes to %SystemRoot%\Logs (Wine's is "logs"), not to its
