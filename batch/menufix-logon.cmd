@@ -22,14 +22,16 @@ set "STARTED=%DATE% %TIME%"
 set "NOTE="
 del "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" 2>nul
 
-rem A log that cannot be opened keeps cmd from running the command that
-rem writes to it, and the script would still end with 0. So test it first.
-rem Not with "||": after a built-in command, Wine's cmd runs what follows
-rem "||" even when it succeeded.
+rem The first line goes to the log at once: a run that never ends leaves
+rem a log without a result line. A log that cannot be opened keeps cmd from
+rem running the command that writes to it, so it is tested first, and not
+rem with "||": after a built-in command, Wine's cmd runs what follows "||"
+rem even when it succeeded.
 set "LOGOK="
 set "LOGOK=1" > "%LOG%"
-if not defined LOGOK call :fallback
->> "%LOG%" echo menufix logon run started %STARTED%, programs from "%SHARE%"
+if not defined LOGOK set "NOTE=log not on the share; "
+if defined LOGOK >> "%LOG%" echo menufix logon run started %STARTED%, programs from "%SHARE%"
+> "%LOCAL%-log.txt" echo menufix logon run started %STARTED%, programs from "%SHARE%"
 set "FAILED="
 
 rem Both programs with "< nul": a program that waits for a key then goes on
@@ -52,26 +54,28 @@ if not "%RC%"=="0" set "FAILED=1"
 if "%MENUFIX%"=="menufix.exe not found" set "FAILED=1"
 if "%THREE%"=="menufix-3-folders.exe not found" set "FAILED=1"
 if defined FAILED (set "RESULT=FAILED") else set "RESULT=ok"
-rem The share may have gone since the first line: test it again.
-set "LOGOK="
-set "LOGOK=1" >> "%LOG%"
-if not defined LOGOK call :fallback
-if exist "%LOCAL%-menufix.txt" type "%LOCAL%-menufix.txt" >> "%LOG%"
->> "%LOG%" echo.
->> "%LOG%" echo %MENUFIX%
-if exist "%LOCAL%-3-folders.txt" type "%LOCAL%-3-folders.txt" >> "%LOG%"
->> "%LOG%" echo.
->> "%LOG%" echo %THREE%
->> "%LOG%" echo menufix result: %RESULT%; %NOTE%started %STARTED%; %MENUFIX%; %THREE%
-del "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" 2>nul
+rem The whole log is made here and copied to its place in one step, so
+rem that a share gone since the first line costs no line of it. Where the
+rem copy fails, the log stays here, and says why.
+if exist "%LOCAL%-menufix.txt" type "%LOCAL%-menufix.txt" >> "%LOCAL%-log.txt"
+>> "%LOCAL%-log.txt" echo.
+>> "%LOCAL%-log.txt" echo %MENUFIX%
+if exist "%LOCAL%-3-folders.txt" type "%LOCAL%-3-folders.txt" >> "%LOCAL%-log.txt"
+>> "%LOCAL%-log.txt" echo.
+>> "%LOCAL%-log.txt" echo %THREE%
+if defined NOTE goto fallback
+copy /y "%LOCAL%-log.txt" "%LOCAL%-done.txt" >nul
+>> "%LOCAL%-done.txt" echo menufix result: %RESULT%; started %STARTED%; %MENUFIX%; %THREE%
+copy /y "%LOCAL%-done.txt" "%LOG%" >nul 2>&1
+if not errorlevel 1 goto written
+:fallback
+set "NOTE=log not on the share; "
+> "%LOCAL%.log" echo could not write "%LOG%": this log is written here instead.
+type "%LOCAL%-log.txt" >> "%LOCAL%.log"
+>> "%LOCAL%.log" echo menufix result: %RESULT%; %NOTE%started %STARTED%; %MENUFIX%; %THREE%
+set "LOG=%LOCAL%.log"
+:written
+del "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-log.txt" "%LOCAL%-done.txt" 2>nul
 if defined FAILED exit /b 1
 exit /b 0
 
-rem The log goes to this user's %TEMP% from here on, and says why.
-:fallback
-if defined NOTE goto :eof
-set "SHARELOG=%LOG%"
-set "LOG=%LOCAL%.log"
-> "%LOG%" echo could not write "%SHARELOG%": this log is written here instead.
-set "NOTE=log not on the share; "
-goto :eof

@@ -158,7 +158,8 @@ class Release(unittest.TestCase):
         searched = re.findall(r'findstr /s /b /c:"([^"]*)" \\\\server\\share\\logs\\\*\.log', admin)
         self.assertEqual(searched, ["menufix result:", "menufix result: FAILED"])
         for name in ("menufix-logon.cmd", "menufix-startup.cmd"):
-            self.assertEqual(self.scripts[name].count(b">> \"%LOG%\" echo menufix result: "), 1, name)
+            # Written once where the log goes, once where it falls back to.
+            self.assertEqual(self.scripts[name].count(b" echo menufix result: %RESULT%; "), 2, name)
 
 
 if __name__ == "__main__":
