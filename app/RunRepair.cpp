@@ -39,8 +39,10 @@ int RunRepair()
     };
 
     // The pause prompt comes from another process: the report must be out
-    // before it, also when it goes to a file.
+    // before it, also when it goes to a file. A key pressed while the
+    // folders were handled is no answer to it.
     auto pause = [] {
+        FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
         FlushReport();
         std::system("pause");
     };

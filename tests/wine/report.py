@@ -24,7 +24,7 @@ ALLOWED = {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "advapi32.RegClo
            "KERNEL32.CloseHandle", "msvcrt.fwrite", "msvcrt.fflush", "msvcrt.system",
            "msvcrt.exit", "msvcrt.malloc", "msvcrt.free", "msvcrt.memcpy", "msvcrt.memset",
            "msvcrt.strlen", "msvcrt.strchr", "msvcrt.strstr", "msvcrt._errno",
-           "KERNEL32.GetConsoleProcessList",
+           "KERNEL32.GetConsoleProcessList", "KERNEL32.GetStdHandle", "KERNEL32.FlushConsoleInputBuffer",
            "msvcrt.__iob_func",  # how the 64-bit build finds stdout
            # GCC 14's C++ runtime (Debian 13) frees a lock of its own at exit.
            "ntdll.RtlDeleteCriticalSection"}

@@ -290,21 +290,21 @@ class ShippedScripts(unittest.TestCase):
         self.assertEqual(status, 0)
 
     def test_missing_program_is_logged_and_the_other_still_runs(self):
-        for missing, other, result in (
-                ("menufix.exe", "System Tools", "FAILED; menufix.exe not found; menufix-3-folders.exe exit code 0"),
-                ("menufix-3-folders.exe", "Accessories", "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found")):
-            program = self.wine.unix(self.share + "\\" + missing)
-            os.rename(program, program + ".away")
-            for name, log, root, system in (("menufix-logon.cmd", self.logon_log, self.user, False),
-                                            ("menufix-startup.cmd", self.startup_log, self.common, True)):
-                with self.subTest(name, missing=missing):
-                    status, _, _ = self.run_script(name, system=system)
-                    log = self.log(log)
-                    self.assertIn("\r\n%s not found\r\n" % missing, log)
-                    self.assertIn(report.repaired(root + "\\Programs\\" + other), log)
-                    self.assertResult(log, result)
-                    self.assertEqual(status, 1)
-            os.rename(program + ".away", program)
+        for missing, name, log, root, other, system, result in (
+                ("menufix.exe", "menufix-logon.cmd", self.logon_log, self.user, "System Tools", False,
+                 "FAILED; menufix.exe not found; menufix-3-folders.exe exit code 0"),
+                ("menufix-3-folders.exe", "menufix-startup.cmd", self.startup_log, self.common, "Accessories",
+                 True, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found")):
+            with self.subTest(name, missing=missing):
+                program = self.wine.unix(self.share + "\\" + missing)
+                os.rename(program, program + ".away")
+                status, _, _ = self.run_script(name, system=system)
+                os.rename(program + ".away", program)
+                log = self.log(log)
+                self.assertIn("\r\n%s not found\r\n" % missing, log)
+                self.assertIn(report.repaired(root + "\\Programs\\" + other), log)
+                self.assertResult(log, result)
+                self.assertEqual(status, 1)
 
     def test_folder_that_cannot_be_changed_fails_the_result(self):
         if self.no_mounts:

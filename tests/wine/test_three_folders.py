@@ -37,24 +37,16 @@ ALLOWED = {"advapi32.RegOpenKeyExW", "advapi32.RegQueryValueExW", "advapi32.RegC
            "ntdll.RtlDeleteCriticalSection"}
 
 
-def absent(path):
-    return '\r\n系统不存在"%s"文件夹，无需修复\r\n' % path
+def folder_line(text):
+    """The report of one folder: a line break, then text with the folder's path."""
+    return lambda path: "\r\n" + text % path
 
 
-def correct(path):
-    return '\r\n"%s"属性已正确，无需修复\r\n' % path
-
-
-def refused_link(path):
-    return '\r\n"%s"是链接(联接或符号链接)，为安全起见未修复!\r\n' % path
-
-
-def refused_file(path):
-    return '\r\n"%s"是文件，不是文件夹，未修复!\r\n' % path
-
-
-def programs_missing(root):
-    return '\r\n系统不存在"%s\\Programs"文件夹，开始菜单路径有误!\r\n' % root
+absent = folder_line('系统不存在"%s"文件夹，无需修复\r\n')
+correct = folder_line('"%s"属性已正确，无需修复\r\n')
+refused_link = folder_line('"%s"是链接(联接或符号链接)，为安全起见未修复!\r\n')
+refused_file = folder_line('"%s"是文件，不是文件夹，未修复!\r\n')
+programs_missing = folder_line('系统不存在"%s\\Programs"文件夹，开始菜单路径有误!\r\n')
 
 
 def three(root):
