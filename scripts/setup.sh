@@ -1,10 +1,11 @@
-# Sourced by the scripts beside it: installs, on Debian 12, whatever of the
-# build and Wine tools is missing, and builds a CMake preset.
+# Sourced by the scripts beside it: installs, on Debian 12 or 13, whatever of
+# the build and Wine tools is missing (e2fsprogs for chattr, with which the
+# scripts' tests make a log Wine cannot write), and builds a CMake preset.
 
 MENUFIX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
                   wine wine32:i386 wine64 locales zip unzip tmux
-                  osslsigncode openssl qemu-user-static)
+                  osslsigncode openssl qemu-user-static e2fsprogs)
 
 # Installs the missing packages (as root, or through sudo) and makes the
 # zh_CN.UTF-8 locale, without which Wine's ANSI code page is not 936, and
