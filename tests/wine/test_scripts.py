@@ -279,8 +279,9 @@ class ShippedScripts(unittest.TestCase):
         status, _, _ = self.run_script("menufix-logon.cmd")
         done.set()
         watcher.join()
-        if not made or made[0].returncode:
-            self.skipTest("chattr +i: %s" % (made and made[0].stderr.strip()))
+        self.assertTrue(made, "the run's first line never reached the share's log")
+        if made[0].returncode:
+            self.skipTest("chattr +i: " + made[0].stderr.strip())
         self.assertFalse("menufix result:" in self.log(self.logon_log))
         local = self.temp + "\\menufix-logon.log"
         text = self.read(local)
