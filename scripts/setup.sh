@@ -23,9 +23,27 @@ menufix_install() {
         echo "Installing: ${missing[*]}"
         dpkg --print-foreign-architectures | grep -qx i386 ||
             "${sudo[@]}" dpkg --add-architecture i386
-        "${sudo[@]}" apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
-            --no-install-recommends "${missing[@]}" </dev/null
+        # A mirror being synced serves an index of the wrong size for a
+        # while: try again. Where one index still failed (seen: the security
+        # archive's i386 list), the 32-bit libraries cannot match the 64-bit
+        # ones' newer versions; the release's own archive has both, whole.
+        local try fetched=
+        for try in 1 2 3; do
+            "${sudo[@]}" apt-get update -qq && { fetched=1; break; }
+            [ "$try" = 3 ] || { echo "Debian's package index: not fetched whole; again in $((try * 15)) s." >&2
+                                sleep $((try * 15)); }
+        done
+        local install=(apt-get install -y -qq --no-install-recommends)
+        if [ -z "$fetched" ]; then
+            echo "Debian's package index could not be fetched whole (3 tries): installing from" \
+                 "$(. /etc/os-release && echo "$VERSION_CODENAME")'s own archive." >&2
+            install+=(-t "$(. /etc/os-release && echo "$VERSION_CODENAME")")
+        fi
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" "${install[@]}" "${missing[@]}" </dev/null || {
+            [ -n "$fetched" ] || echo "Not installed: Debian's package index could not be fetched" \
+                                      "whole (apt-get's messages above). Try again later." >&2
+            return 1
+        }
     fi
     local locale
     for locale in zh_CN en_US; do
