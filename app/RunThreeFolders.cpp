@@ -31,7 +31,10 @@ bool IsAbsoluteRoot(const std::wstring& root)
 }
 
 // Reads a Start Menu root, up to its first zero, into root; false where the
-// value is missing, cannot be read whole, or is not an absolute path.
+// value is missing, cannot be read whole, is no text, or is not an absolute
+// path. Text as menufix's narrow read takes it: REG_SZ, REG_EXPAND_SZ left
+// unexpanded, and the first string of a REG_MULTI_SZ. Other types are bytes,
+// which menufix would read in the ANSI code page, not as UTF-16.
 bool ReadRoot(HKEY key, const wchar_t* valueName, std::wstring& root)
 {
     DWORD size = 0;
@@ -39,8 +42,10 @@ bool ReadRoot(HKEY key, const wchar_t* valueName, std::wstring& root)
         return false;
     // One character more than asked for, so that the text always ends in zero.
     std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key, valueName, nullptr, nullptr, reinterpret_cast<LPBYTE>(&data[0]),
-                         &size) != ERROR_SUCCESS)
+    DWORD type = REG_NONE;
+    if (RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<LPBYTE>(&data[0]),
+                         &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ && type != REG_MULTI_SZ))
         return false;
     root.assign(data.c_str());
     return IsAbsoluteRoot(root);

@@ -248,6 +248,25 @@ class WinePrefix:
         """A symbolic link at path to the folder target: a reparse point to Windows."""
         os.symlink(self.unix(target), self.unix(path))
 
+    def share(self, path, name):
+        """The UNC path \\\\server\\<name>, a share that reaches the folder path
+        on drive C:. Wine takes \\\\server\\share\\... to dosdevices/unc/server/share/..."""
+        server = os.path.join(self.path, "dosdevices", "unc", "server")
+        os.makedirs(server, exist_ok=True)
+        os.makedirs(self.unix(path), exist_ok=True)
+        os.symlink(self.unix(path), os.path.join(server, name))
+        return "\\\\server\\" + name
+
+    def mount_read_only(self, path):
+        """Makes a folder read-only with a bind mount, as a volume nobody may
+        write; returns its Linux path, for the caller to unmount. Needs root
+        and a mount namespace of its own made before the prefix, so that its
+        Wine session sees the mount."""
+        folder = self.unix(path)
+        subprocess.run(["mount", "--bind", folder, folder], check=True)
+        subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
+        return folder
+
     def attributes(self, attrdump, *roots):
         """The attribute word, as Windows reports it, of each path below the roots.
 

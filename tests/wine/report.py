@@ -1,5 +1,5 @@
-"""What menufix should write and ask of Windows, for the Wine suite. Texts are
-encoded to code page 936 here, independently of the program."""
+"""What menufix and menufix-3-folders should write and ask of Windows, for the
+Wine suite. Texts are encoded to code page 936 here, independently of the programs."""
 
 import os
 import sys
@@ -14,6 +14,7 @@ COMMON_KEY_FAILED = "获取通用菜单注册表Key失败!\r\n"
 COMMON_ROOT_FAILED = "获取通用开始菜单值失败!\r\n"
 CLOSING = ("\t修复开始菜完成，如果问题仍未修复请将存在错误提示及时反馈！\r\n"
            "\t感谢您的支持和关注，谢谢！\r\n")
+KEY_FAILED, ROOT_FAILED = 255, 254  # -1 and -2, as Linux sees them
 
 # All a run may call once its banner is out: reading the registry, reading
 # and setting attribute words, listing folders, writing the report, pausing.
@@ -32,16 +33,14 @@ ALLOWED = {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "advapi32.RegClo
 WRITERS = {"msvcrt." + name for name in ("fwrite", "fputc", "fputs", "puts", "printf", "vprintf")}
 
 
-def repaired(path):
-    return '\r\n修复"%s"成功!\r\n' % path
+def folder_line(text):
+    """The report of one folder: a line break, then text with the folder's path."""
+    return lambda path: "\r\n" + text % path
 
 
-def not_repaired(path):
-    return '\r\n修复"%s"失败!\r\n' % path
-
-
-def missing(path):
-    return '\r\n系统不存在"%s"文件!\r\n' % path
+repaired = folder_line('修复"%s"成功!\r\n')
+not_repaired = folder_line('修复"%s"失败!\r\n')
+missing = folder_line('系统不存在"%s"文件!\r\n')
 
 
 def no_desktop_ini(path):
@@ -49,10 +48,32 @@ def no_desktop_ini(path):
             "请从其他机器拷贝一份!\r\n<<-\r\n" % path)
 
 
+def assert_output(case, output, text, tail=b""):
+    """A report written to a file: text as code page 936 bytes, each line feed
+    as the C runtime writes it in text mode ("\r\n" becomes "\r\r\n"), then tail."""
+    expected = text.encode("cp936", "replace").replace(b"\n", b"\r\n") + tail
+    case.maxDiff = None  # decoded first, for a readable difference
+    case.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
+    case.assertEqual(output, expected)
+
+
+def after_banner(calls):
+    return calls[min(i for i, call in enumerate(calls) if call.name in WRITERS):]
+
+
+def assert_keys_closed(case, calls, open_name, query_name):
+    """Every key opened is closed once. An opened key shows only as the first
+    argument of the queries that follow."""
+    opened = [call for call in calls if call.name == open_name and call.result == 0]
+    queried = {call.arguments[0] for call in calls if call.name == query_name}
+    closed = [call.arguments[0] for call in calls if call.name == "advapi32.RegCloseKey"]
+    case.assertEqual((len(closed), sorted(set(closed))), (len(opened), sorted(queried)), "keys closed")
+
+
 def assert_calls(case, calls, roots, links=()):
     """Checks what menufix asked of Windows in a traced run over the given roots."""
     names = [call.name for call in calls]
-    calls = calls[min(i for i, name in enumerate(names) if name in WRITERS):]
+    calls = after_banner(calls)
     case.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
     args = lambda name: [call.arguments for call in calls if call.name == name]  # noqa
     menus = [folder for root in roots for folder in menu_folders(root)]
@@ -68,12 +89,9 @@ def assert_calls(case, calls, roots, links=()):
     searches = [call.result for call in calls
                 if call.name == "KERNEL32.FindFirstFileA" and call.result != invalid]
     case.assertEqual(sorted(a[0] for a in args("KERNEL32.FindClose")), sorted(searches))
-    # An opened key shows only as the first argument of the query that follows.
-    keys = [a[0] for a in args("advapi32.RegQueryValueExA")]
-    opened = [call for call in calls if call.name == "advapi32.RegOpenKeyA" and call.result == 0]
-    case.assertEqual((sorted(a[0] for a in args("advapi32.RegCloseKey")), len(opened)),
-                     (sorted(keys), len(keys)), "keys closed")
-    case.assertFalse({a[0] for a in args("KERNEL32.CloseHandle")} & set(searches + keys))
+    assert_keys_closed(case, calls, "advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA")
+    keys = {a[0] for a in args("advapi32.RegQueryValueExA")}
+    case.assertFalse({a[0] for a in args("KERNEL32.CloseHandle")} & (set(searches) | keys))
 
     for path, _, _ in args("KERNEL32.GetFileAttributesExA"):
         if path.endswith("\\desktop.ini"):
@@ -112,14 +130,8 @@ class MenufixRun(unittest.TestCase):
             assert_calls(self, calls, roots, links)
 
     def assertReport(self, output, text, completed):
-        """Checks a report written to a file: code page 936 bytes, the banner,
-        text, and the closing text and pause prompt if completed."""
-        # In text mode each line feed goes out as carriage return, line feed.
-        expected = (BANNER + text + (CLOSING if completed else "")).encode("cp936")
-        expected = expected.replace(b"\n", b"\r\n") + (self.pause if completed else b"")
-        self.maxDiff = None  # decoded first, for a readable difference
-        self.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
-        self.assertEqual(output, expected)
+        assert_output(self, output, BANNER + text + (CLOSING if completed else ""),
+                      self.pause if completed else b"")
 
 
 def main():

@@ -9,8 +9,8 @@ import time
 import unittest
 
 import report
-from report import (COMMON_ROOT_FAILED, USER_KEY_FAILED, USER_ROOT_FAILED, no_desktop_ini,
-                    not_repaired, repaired)
+from report import (COMMON_ROOT_FAILED, KEY_FAILED, ROOT_FAILED, USER_KEY_FAILED, USER_ROOT_FAILED,
+                    folder_line, no_desktop_ini, not_repaired, repaired)
 from terminal import Terminal
 from test_completed_run import private_mounts
 from wineprefix import COMMON_KEY, HIDDEN, SYSTEM, USER_KEY, WinePrefix, image
@@ -23,8 +23,8 @@ BAD_ARGUMENT = ("参数无效! 不带参数处理两个开始菜单，/user 只�
                 "/common 只处理所有用户的。\r\n")
 PROMPT = "请按任意键继续. . ."
 HKCU, HKLM = 0x80000001, 0x80000002
-# Exit statuses as Linux sees them.
-FOLDER_FAILED, BAD_ARGUMENT_STATUS, KEY_FAILED, ROOT_FAILED = 1, 2, 255, 254
+FOLDER_FAILED, BAD_ARGUMENT_STATUS = 1, 2
+READ_ONLY = 0x1
 
 # What the program may ask of Windows once its banner is out. No narrow (A)
 # file or registry call, and nothing that creates, writes, renames or deletes.
@@ -35,11 +35,6 @@ ALLOWED = {"advapi32.RegOpenKeyExW", "advapi32.RegQueryValueExW", "advapi32.RegC
            "msvcrt.memcpy", "msvcrt.memmove", "msvcrt.memset", "msvcrt.strlen", "msvcrt.strstr",
            "msvcrt.wcslen", "msvcrt._errno", "KERNEL32.CloseHandle", "msvcrt.__iob_func",
            "ntdll.RtlDeleteCriticalSection"}
-
-
-def folder_line(text):
-    """The report of one folder: a line break, then text with the folder's path."""
-    return lambda path: "\r\n" + text % path
 
 
 absent = folder_line('系统不存在"%s"文件夹，无需修复\r\n')
@@ -79,31 +74,19 @@ class ThreeFolders(unittest.TestCase):
 
     def assertRun(self, arguments, status, text, sets):
         """Runs the program, traced, with standard output to a file; checks its
-        status, its report after the banner (code page 936 bytes, each line
-        feed as the C runtime writes it) and that it set exactly the folders
-        of sets to 0x11, through wide calls only. Returns its calls."""
+        status, its report after the banner and that it set exactly the
+        folders of sets to 0x11, through wide calls only. Returns the hives
+        it opened, as 32-bit numbers (the twin shows them sign-extended)."""
         calls = []
         actual, output = self.wine.run(self.program, *arguments, relay=calls)
-        expected = (BANNER + text).encode("cp936", "replace").replace(b"\n", b"\r\n")
-        self.maxDiff = None
-        self.assertEqual(output.decode("cp936", "replace"), expected.decode("cp936", "replace"))
-        self.assertEqual(output, expected)
+        report.assert_output(self, output, BANNER + text)
         self.assertEqual(actual, status)
-
-        names = [call.name for call in calls]
-        calls = calls[min(i for i, name in enumerate(names) if name == "msvcrt.fwrite"):]
+        calls = report.after_banner(calls)
         self.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
         self.assertEqual({call.arguments[0]: call.arguments[1] for call in calls
                           if call.name == "KERNEL32.SetFileAttributesW"},
                          {path: 0x11 for path in sets})
-        opened = [call for call in calls if call.name == "advapi32.RegOpenKeyExW" and call.result == 0]
-        keys = sorted({call.arguments[0] for call in calls if call.name == "advapi32.RegQueryValueExW"})
-        closed = [call.arguments[0] for call in calls if call.name == "advapi32.RegCloseKey"]
-        self.assertEqual((len(closed), sorted(set(closed))), (len(opened), keys), "keys closed")
-        return calls
-
-    def hives(self, calls):
-        """The hives opened, as 32-bit numbers: the twin shows them sign-extended."""
+        report.assert_keys_closed(self, calls, "advapi32.RegOpenKeyExW", "advapi32.RegQueryValueExW")
         return [c.arguments[0] & 0xFFFFFFFF for c in calls if c.name == "advapi32.RegOpenKeyExW"]
 
     def menu(self, root, tree):
@@ -137,6 +120,24 @@ class ThreeFolders(unittest.TestCase):
         self.assertEqual(dos_bits(self.wine, u_tools + "\\Inside"), HIDDEN, "a folder below was set")
         self.assertEqual(dos_bits(self.wine, outside + "\\Shell"), HIDDEN | SYSTEM, "the link was followed")
 
+    def test_menus_on_a_share_read_only_words_and_a_folder_that_cannot_be_read(self):
+        # Start Menus redirected to a share; it reaches a folder on drive C:.
+        share = self.wine.share(self.base, "case%d" % self.count)
+        user, common = three(share + "\\User"), three(share + "\\Common")
+        # Read-only with any other bit is a word to set; only 0x11 is kept.
+        self.menu(self.base + "\\User", {"System Tools": ({}, READ_ONLY | HIDDEN),
+                                          "Accessibility": ({"desktop.ini": b""}, READ_ONLY | SYSTEM),
+                                          "Windows PowerShell": ({"desktop.ini": b""}, READ_ONLY)})
+        self.menu(self.base + "\\Common", {"Accessibility": ({}, READ_ONLY | HIDDEN | SYSTEM)})
+        # A link to itself: Wine answers its read with an error that is not
+        # "file" or "path not found", as Windows answers a denied or lost share.
+        os.symlink("System Tools", self.wine.unix(three(self.base + "\\Common")[0]))
+        self.wine.set_roots(share + "\\User", share + "\\Common")
+        self.assertRun((), FOLDER_FAILED, repaired(user[0]) + no_desktop_ini(user[0]) + repaired(user[1]) +
+                       correct(user[2]) + not_repaired(common[0]) + repaired(common[1]) +
+                       no_desktop_ini(common[1]) + absent(common[2]) + FAILED,
+                       sets=[user[0], user[1], common[1]])
+
     def test_a_menu_without_programs_fails_and_the_argument_picks_one_menu(self):
         user, common = self.base + "\\Nowhere", self.base + "\\Common"
         self.wine.make_tree(user, {})
@@ -145,15 +146,12 @@ class ThreeFolders(unittest.TestCase):
         c_tools, c_access, c_shell = three(common)
         common_pass = absent(c_tools) + absent(c_access) + repaired(c_shell)
         self.assertRun((), FOLDER_FAILED, programs_missing(user) + common_pass + FAILED, sets=[c_shell])
-
-        calls = self.assertRun(("/user",), FOLDER_FAILED, programs_missing(user) + FAILED, sets=[])
-        self.assertEqual(self.hives(calls), [HKCU])
-        calls = self.assertRun(("/COMMON",), 0, common_pass + DONE, sets=[c_shell])
-        self.assertEqual(self.hives(calls), [HKLM])
+        self.assertEqual(self.assertRun(("/user",), FOLDER_FAILED, programs_missing(user) + FAILED, sets=[]),
+                         [HKCU])
+        self.assertEqual(self.assertRun(("/COMMON",), 0, common_pass + DONE, sets=[c_shell]), [HKLM])
         for arguments in (("/all",), ("/user", "/common"), ("user",)):
             with self.subTest(arguments=arguments):
-                calls = self.assertRun(arguments, BAD_ARGUMENT_STATUS, BAD_ARGUMENT, sets=[])
-                self.assertEqual(self.hives(calls), [])
+                self.assertEqual(self.assertRun(arguments, BAD_ARGUMENT_STATUS, BAD_ARGUMENT, sets=[]), [])
 
     def test_registry_failures_skip_that_menu_only_and_win(self):
         user, common = self.base + "\\User", self.base + "\\Common"
@@ -163,12 +161,19 @@ class ThreeFolders(unittest.TestCase):
         user_pass = absent(three(user)[0]) + repaired(three(user)[1]) + absent(three(user)[2])
         common_pass = absent(three(common)[0]) + repaired(three(common)[1]) + absent(three(common)[2])
 
-        # Roots as menufix refuses them: empty, relative, unexpanded.
-        for data in ("", "C:Roots\\User", "%USERPROFILE%\\Start Menu"):
-            with self.subTest(data=data):
-                self.wine.set_value(USER_KEY, "Start Menu", data)
+        # Roots as menufix refuses them: empty, drive-relative, rooted without
+        # a drive, unexpanded; and UTF-16 in a binary value, which menufix
+        # would read as ANSI bytes.
+        for kind, data in [("REG_SZ", ""), ("REG_SZ", "C:Roots\\User"), ("REG_SZ", user[2:]),
+                           ("REG_EXPAND_SZ", "%SystemDrive%" + user[2:]),
+                           ("REG_BINARY", (user + "\0").encode("utf-16-le").hex())]:
+            with self.subTest(kind=kind, data=data):
+                self.wine.set_value(USER_KEY, "Start Menu", data, kind=kind)
                 self.assertRun((), ROOT_FAILED, "\r\n" + USER_ROOT_FAILED + common_pass + FAILED,
                                sets=[three(common)[1]])
+        # Its first string, as menufix's narrow read gives it.
+        self.wine.set_value(USER_KEY, "Start Menu", user + "\\0C:\\Other", kind="REG_MULTI_SZ")
+        self.assertRun(("/user",), 0, user_pass + DONE, sets=[three(user)[1]])
         # A key that cannot be opened outranks a folder that failed.
         self.wine.set_roots(user, user + "\\Programs\\Accessibility")
         self.wine.delete_key(USER_KEY)
@@ -185,10 +190,7 @@ class ThreeFolders(unittest.TestCase):
             self.skipTest(self.no_mounts)
         root = self.base + "\\Mounted"
         self.menu(root, {"System Tools": ({"desktop.ini": b""}, HIDDEN)})
-        folder = self.wine.unix(three(root)[0])
-        subprocess.run(["mount", "--bind", folder, folder], check=True)
-        self.addCleanup(subprocess.run, ["umount", folder], check=True)
-        subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
+        self.addCleanup(subprocess.run, ["umount", self.wine.mount_read_only(three(root)[0])], check=True)
         self.wine.set_roots(root, root)
         self.assertRun(("/user",), FOLDER_FAILED,
                        not_repaired(three(root)[0]) + absent(three(root)[1]) + absent(three(root)[2]) + FAILED,
@@ -210,11 +212,12 @@ class ThreeFolders(unittest.TestCase):
         terminal.press()
         self.assertEqual(terminal.status(), 0)
 
-        # From a command prompt, which shares the console: no pause.
+        # From a command prompt, which shares the console: the whole report,
+        # no pause.
         terminal = Terminal(self.wine, "cmd", "/c", "Z:" + self.program.replace("/", "\\"), "/user")
         self.addCleanup(terminal.close)
         self.assertEqual(terminal.status(), 0)
-        self.assertNotIn(PROMPT, terminal.screen())
+        self.assertEqual(terminal.screen(), shown + "STATUS=0")
 
 
 if __name__ == "__main__":
