@@ -54,9 +54,10 @@ if defined LOGOK >> "%LOG%" echo menufix startup run started %STARTED%, programs
 if not defined LOGOK set "NOTE=log not on the share; "
 
 rem An earlier run's files go first: one that stays (held open, read-only)
-rem would put that run's output into this run's log. No path goes into a
-rem variable that is echoed: an "&" in it would end the echo.
-del "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" 2>nul
+rem would put that run's output into this run's log; /q, as one that is a
+rem folder would make del ask. No path goes into a variable that is
+rem echoed: an "&" in it would end the echo.
+del /q "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" 2>nul
 set "WHY=write menufix-startup-log.txt"
 set "WHY=" > "%LOCAL%-log.txt"
 for %%F in ("%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt") do if exist %%F set "WHY=remove an earlier run's %%~nxF"

@@ -254,6 +254,9 @@ class ShippedScripts(unittest.TestCase):
             watcher = threading.Thread(target=take_the_share_once_the_run_started)
             return lambda: (watcher.start(), self.addCleanup(subprocess.run, ["chattr", "-i", path]),
                             self.addCleanup(watcher.join), self.addCleanup(done.set))
+        three, nowhere = self.wine.unix(self.share + "\\menufix-3-folders.exe"), self.temp + "\\menufix-logon-3-folders.txt"
+        empty = lambda: (open(three, "wb").close(), self.addCleanup(shutil.copy, self.programs[1], three))
+        nowhere = self.wine.unix(nowhere)
         # (what goes wrong, script, as SYSTEM, variables, where the result is, result, note)
         cases = [
             (no_share, "menufix-logon.cmd", False, (), logon_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
@@ -274,6 +277,13 @@ class ShippedScripts(unittest.TestCase):
              refused % ("write menufix-logon-log.txt", locked), ""),
             (no_share, "menufix-logon.cmd", False, [("TEMP", missing)], self.appdata + "\\menufix-logon.log",
              refused % ("write menufix-logon-log.txt", missing), NOT_SHARED),
+            # A file Windows cannot start, and an output cmd cannot open (a
+            # link to nowhere, which del leaves and "if exist" cannot see).
+            (empty, "menufix-startup.cmd", True, (), None,
+             "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 9009", ""),
+            (lambda: (os.symlink("/nowhere/x", nowhere), self.addCleanup(os.remove, nowhere)),
+             "menufix-logon.cmd", False, (), None,
+             "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not run: could not write its output", ""),
             (away("menufix.exe"), "menufix-logon.cmd", False, (), None,
              "FAILED; menufix.exe not found; menufix-3-folders.exe exit code 0", ""),
             (away("menufix-3-folders.exe"), "menufix-startup.cmd", True, (), None,
@@ -283,23 +293,25 @@ class ShippedScripts(unittest.TestCase):
         ]
         for index, (wrong, name, system, variables, local, result, note) in enumerate(cases):
             with self.subTest(index, script=name, result=result, note=note):
-                self.wine.make_tree(self.share, {"logs": {"logon": {}, "startup": {}}})
-                wrong()
-                status, _, words = self.run_script(name, system=system, variables=variables)
-                share_log = self.share + "\\logs\\" + (self.startup_log if system else self.logon_log)
-                text = self.read(local or share_log, remove=True)
-                if local:
-                    self.assertTrue(text.startswith('could not write "%s": this log is written here '
-                                                    "instead.\r\n" % share_log), text)
-                    if os.path.exists(self.wine.unix(share_log)):
-                        self.assertNotIn("menufix result:", self.read(share_log))
-                if result.startswith("ok"):  # the whole log, wherever it is
-                    self.assertIn(report.repaired((self.common if system else self.user) + r"\Programs\Accessories"),
-                                  text)
-                self.assertResult(text, result, note=note)
-                self.assertEqual(status, 0 if result.startswith("ok") else 1)
-                self.assertEqual(bool(words), "3-folders.exe exit code" in result, "SetFileAttributesW: %s" % words)
-                self.doCleanups()
+                try:
+                    self.wine.make_tree(self.share, {"logs": {"logon": {}, "startup": {}}})
+                    wrong()
+                    status, _, words = self.run_script(name, system=system, variables=variables)
+                    share_log = self.share + "\\logs\\" + (self.startup_log if system else self.logon_log)
+                    text = self.read(local or share_log, remove=True)
+                    if local:
+                        self.assertTrue(text.startswith('could not write "%s": this log is written here '
+                                                        "instead.\r\n" % share_log), text)
+                        if os.path.exists(self.wine.unix(share_log)):
+                            self.assertNotIn("menufix result:", self.read(share_log))
+                    if result.startswith("ok"):  # the whole log, wherever it is
+                        self.assertIn(report.repaired((self.common if system else self.user) + r"\Programs\Accessories"),
+                                      text)
+                    self.assertResult(text, result, note=note)
+                    self.assertEqual(status, 0 if result.startswith("ok") else 1)
+                    self.assertEqual(bool(words), bool(re.search(r"3-folders.exe exit code [01]$", result)), words)
+                finally:
+                    self.doCleanups()
 
     def read_only_mount(self):
         """The user's Windows PowerShell on a read-only mount: it cannot be changed."""
