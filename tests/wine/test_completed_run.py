@@ -10,9 +10,7 @@ import report
 from report import missing, no_desktop_ini, not_repaired, repaired
 from wineprefix import HIDDEN, SYSTEM, menu_folders
 
-READ_ONLY = 0x1
-DIRECTORY = 0x10
-ARCHIVE = 0x20
+READ_ONLY, DIRECTORY, ARCHIVE = 0x1, 0x10, 0x20
 INI = b"[.ShellClassInfo]\r\nLocalizedResourceName=@%SystemRoot%\\system32\\shell32.dll,-21761\r\n"
 
 
@@ -28,8 +26,7 @@ def private_mounts():
 class CompletedRun(report.MenufixRun):
     @classmethod
     def setUpClass(cls):
-        # Before the Wine session starts, so that it sees the mounts made here.
-        cls.no_mounts = private_mounts()
+        cls.no_mounts = private_mounts()  # before the Wine session, which must see them
         super().setUpClass()
 
     def test_user_and_common_trees(self):
@@ -47,7 +44,7 @@ class CompletedRun(report.MenufixRun):
                 "誠運": {},  # both end in the byte of "\"
                 "한국어": {"Inner": {}},  # not in code page 936
             }, HIDDEN),
-            "Startup": ({"desktop.ini": (INI, HIDDEN | SYSTEM), "50%s %d off": {},
+            "Startup": ({"desktop.ini": (INI, HIDDEN | SYSTEM), "50%s %d off": ({}, READ_ONLY | SYSTEM),
                          "Hidden": ({}, READ_ONLY | HIDDEN)}, READ_ONLY),
             "Maintenance": b"a file where a folder belongs",
             "Games": {},
@@ -69,30 +66,16 @@ class CompletedRun(report.MenufixRun):
         before = w.attributes(self.attrdump, r"C:\Menus")
         files = w.file_contents(r"C:\Menus")
 
+        below = lambda folder, *names: "".join(repaired(folder + "\\" + name) for name in names)  # noqa
         self.assertRun(0, "".join([
-            repaired(u_acc),
-            repaired(u_acc + "\\系统工具"),
-            repaired(u_acc + "\\系统工具\\Deep"),
-            repaired(u_acc + "\\誠運"),
-            repaired(u_acc + "\\___~~KWB"),  # the short name Wine gives 한국어
-            repaired(u_acc + "\\___~~KWB\\Inner"),
-            missing(u_adm),
-            "\r\n",  # Startup is already 0x11
-            repaired(u_start + "\\50%s %d off"),
-            repaired(u_start + "\\Hidden"),
-            repaired(u_maint), no_desktop_ini(u_maint),
-            repaired(u_games), no_desktop_ini(u_games),
-            repaired(c_acc),
-            repaired(c_acc + "\\desktop.ini"),
-            repaired(c_adm), no_desktop_ini(c_adm),
-            repaired(c_start),
-            repaired(c_start + "\\Sub"),
-            repaired(c_maint),
-            repaired(c_games), no_desktop_ini(c_games),
-            repaired(c_games + "\\A"),
-            repaired(c_games + "\\A\\B"),
-            repaired(c_games + "\\A\\B\\C"),
-            repaired(c_games + "\\D"),
+            repaired(u_acc), below(u_acc, "系统工具", "系统工具\\Deep", "誠運",
+                                   "___~~KWB", "___~~KWB\\Inner"),  # the short name Wine gives 한국어
+            missing(u_adm), "\r\n",  # Startup is already 0x11
+            below(u_start, "50%s %d off", "Hidden"),
+            repaired(u_maint), no_desktop_ini(u_maint), repaired(u_games), no_desktop_ini(u_games),
+            repaired(c_acc), below(c_acc, "desktop.ini"), repaired(c_adm), no_desktop_ini(c_adm),
+            repaired(c_start), below(c_start, "Sub"), repaired(c_maint),
+            repaired(c_games), no_desktop_ini(c_games), below(c_games, "A", "A\\B", "A\\B\\C", "D"),
         ]), [user, common], completed=True, links=links)
 
         after = w.attributes(self.attrdump, r"C:\Menus")
@@ -102,11 +85,11 @@ class CompletedRun(report.MenufixRun):
         # so what shows is hidden and system bits gone, and the file read-only.
         expected = {u_acc: DIRECTORY, u_acc + "\\系统工具": DIRECTORY, c_adm: DIRECTORY,
                     r"C:\Menus\Shared\Sub": DIRECTORY, u_maint: READ_ONLY | ARCHIVE}
-        # Only root may change the hidden bit of a folder nobody may write.
+        # Only root may change the hidden or system bit of a folder nobody may write.
         if os.geteuid() == 0:
-            expected[u_start + "\\Hidden"] = READ_ONLY | DIRECTORY
-        self.assertEqual({path: after[path] for path in before if after[path] != before[path]},
-                         expected)
+            expected.update({u_start + "\\Hidden": READ_ONLY | DIRECTORY,
+                             u_start + "\\50%s %d off": READ_ONLY | DIRECTORY})
+        self.assertEqual({path: after[path] for path in before if after[path] != before[path]}, expected)
 
     def test_folders_that_cannot_be_set_are_reported_and_left_as_they_were(self):
         if self.no_mounts:
@@ -114,10 +97,7 @@ class CompletedRun(report.MenufixRun):
         root = r"C:\Mounted"
         accessories = menu_folders(root)[0]
         self.wine.make_tree(root + "\\Programs", {"Accessories": ({"Sub": ({}, HIDDEN)}, HIDDEN)})
-        folder = self.wine.unix(accessories)
-        subprocess.run(["mount", "--bind", folder, folder], check=True)
-        self.addCleanup(subprocess.run, ["umount", folder], check=True)
-        subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
+        self.addCleanup(subprocess.run, ["umount", self.wine.mount_read_only(accessories)], check=True)
         self.wine.set_roots(root, root)
         before = self.wine.attributes(self.attrdump, root)
 

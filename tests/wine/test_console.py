@@ -3,17 +3,15 @@ Wine in a terminal, the test reads the screen and presses the key."""
 
 import os
 import time
+from pathlib import Path
 
 import report
-from report import BANNER, CLOSING, USER_ROOT_FAILED, missing, no_desktop_ini, repaired
+from report import BANNER, CLOSING, ROOT_FAILED, USER_ROOT_FAILED, missing, no_desktop_ini, repaired
 from terminal import Terminal
-from test_registry_failures import ROOT_FAILED
 from wineprefix import HIDDEN, menu_folders
 
-# Long after a run that did not wait would have shown its exit status.
-STILL_WAITING = 3
-# Windows set to a Western language: ANSI code page 1252.
-WESTERN = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}
+STILL_WAITING = 3  # long after a run that did not wait would have shown its status
+WESTERN = {"LANG": "en_US.UTF-8", "LC_ALL": "en_US.UTF-8"}  # ANSI code page 1252
 
 
 def shown(text):
@@ -21,21 +19,7 @@ def shown(text):
     return text.replace("\r\n", "\n").expandtabs(8)
 
 
-def written(path):
-    """What a file holds so far."""
-    try:
-        with open(path, "rb") as file:
-            return file.read()
-    except FileNotFoundError:
-        return b""
-
-
 class Console(report.MenufixRun):
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.prompt = cls.pause.decode("cp936")
-
     def terminal(self, *command, **options):
         terminal = Terminal(self.wine, *command, **options)
         self.addCleanup(terminal.close)
@@ -43,7 +27,7 @@ class Console(report.MenufixRun):
 
     def assertWaitsForKey(self, terminal, text, status, prompt=None):
         """The screen shows the report and the pause prompt, and stays so until a key."""
-        prompt = prompt or self.prompt
+        prompt = prompt or self.pause.decode("cp936")
         screen = terminal.wait_for(prompt)
         self.assertEqual(screen, shown(BANNER + text) + prompt)
         time.sleep(STILL_WAITING)
@@ -57,15 +41,12 @@ class Console(report.MenufixRun):
         it, parents first); returns the report of a run over it, to the
         closing text."""
         accessories, none = menu_folders(root)[0], root + "-none"
-        self.wine.make_tree(accessories, {"desktop.ini": b""} if desktop_ini else {})
-        for folder in folders:
-            parent, _, name = (accessories + "\\" + folder).rpartition("\\")
-            self.wine.make_tree(parent, {name: ({}, HIDDEN)})
+        self.wine.make_tree(accessories, dict({"desktop.ini": b""} if desktop_ini else {},
+                                              **{folder: ({}, HIDDEN) for folder in folders}))
         self.wine.set_attributes(accessories, HIDDEN)
         self.wine.set_roots(root, none)
-        repairs = [accessories] + [accessories + "\\" + folder for folder in folders]
-        warning = "" if desktop_ini else no_desktop_ini(accessories)
-        return (repaired(accessories) + warning + "".join(map(repaired, repairs[1:])) +
+        return (repaired(accessories) + ("" if desktop_ini else no_desktop_ini(accessories)) +
+                "".join(repaired(accessories + "\\" + folder) for folder in folders) +
                 "".join(map(missing, menu_folders(root)[1:] + menu_folders(none))))
 
     def test_completed_run_shows_chinese_names_and_waits_for_a_key(self):
@@ -87,14 +68,15 @@ class Console(report.MenufixRun):
         text = self.menu(r"C:\开始菜单\Log", "系统工具")
         log = os.path.join(self.wine.path, "menufix.log")
         terminal = self.terminal(self.menufix, stdout=log)
+        written = lambda: Path(log).read_bytes() if os.path.exists(log) else b""  # noqa
         deadline = time.monotonic() + 60
-        while not written(log).endswith(self.pause) and time.monotonic() < deadline:
+        while not written().endswith(self.pause) and time.monotonic() < deadline:
             time.sleep(0.1)
         time.sleep(STILL_WAITING)
         self.assertEqual(terminal.screen(), "", "the console shows what belongs in the file")
         terminal.press()
         self.assertEqual(terminal.status(), 0)
-        self.assertReport(written(log), text, completed=True)
+        self.assertReport(written(), text, completed=True)
 
     def test_failure_waits_for_a_key_only_in_a_window_of_its_own(self):
         self.wine.set_roots("", "")
@@ -103,6 +85,7 @@ class Console(report.MenufixRun):
         terminal = self.terminal("cmd", "/c", "Z:" + self.menufix.replace("/", "\\"))
         self.assertEqual(terminal.status(), ROOT_FAILED)
         self.assertEqual(terminal.screen(), shown(BANNER + USER_ROOT_FAILED) + "STATUS=254")
+
 
 if __name__ == "__main__":
     report.main()

@@ -1,19 +1,14 @@
 """How the real menufix.exe under Wine reads its two Start Menu roots from
 its registry view (the 32-bit program the 32-bit view, the 64-bit twin the
-64-bit one), and how each registry failure or refused root ends
-the run: one message, exit status -1 or -2 (255 or 254 as Linux sees them),
-every key it opened closed, no closing text and no pause."""
+64-bit one), and how each registry failure or refused root ends the run:
+one message, -1 or -2, every key it opened closed, no closing text and no pause."""
 
 import report
-from report import (COMMON_KEY_FAILED, COMMON_ROOT_FAILED, USER_KEY_FAILED, USER_ROOT_FAILED,
-                    missing, no_desktop_ini, repaired)
+from report import (COMMON_KEY_FAILED, COMMON_ROOT_FAILED, KEY_FAILED, ROOT_FAILED, USER_KEY_FAILED,
+                    USER_ROOT_FAILED, missing, no_desktop_ini, repaired)
 from wineprefix import COMMON_KEY, USER_KEY, menu_folders
 
-KEY_FAILED = 255
-ROOT_FAILED = 254
-
-USER = r"C:\Roots\User"
-COMMON = r"C:\Roots\Common"
+USER, COMMON = r"C:\Roots\User", r"C:\Roots\Common"
 
 
 def user_pass(root):
@@ -35,26 +30,24 @@ class RegistryFailures(report.MenufixRun):
         # From USER, so that a relative root would find its folders.
         super().assertRun(status, text, roots, cwd=USER, **options)
 
-    def test_user_root_and_then_user_key_missing(self):
-        self.wine.delete_value(USER_KEY, "Start Menu")
-        self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
-        self.wine.delete_key(USER_KEY)
-        self.assertRun(KEY_FAILED, USER_KEY_FAILED)
-
-    def test_common_root_and_then_common_key_only_in_the_other_view(self):
-        # The other view: 64-bit for the 32-bit program, 32-bit for the twin.
+    def test_missing_values_and_keys(self):
+        # The common root in the other view (64-bit for the 32-bit program,
+        # 32-bit for the twin) is not read.
         self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=self.wine.other_view)
-        self.wine.delete_value(COMMON_KEY, "Common Start Menu")
-        self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
-        self.wine.delete_key(COMMON_KEY)
-        self.assertRun(KEY_FAILED, user_pass(USER) + COMMON_KEY_FAILED)
+        for key, value, status, text in [
+                (USER_KEY, "Start Menu", ROOT_FAILED, USER_ROOT_FAILED), (USER_KEY, None, KEY_FAILED, USER_KEY_FAILED),
+                (COMMON_KEY, "Common Start Menu", ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED),
+                (COMMON_KEY, None, KEY_FAILED, user_pass(USER) + COMMON_KEY_FAILED)]:
+            with self.subTest(key=key, value=value):
+                self.wine.set_roots(USER, COMMON)
+                self.wine.delete_value(key, value) if value else self.wine.delete_key(key)
+                self.assertRun(status, text)
 
     def test_roots_that_are_not_absolute_paths_are_refused(self):
         # One of each rule: empty, drive-relative, two characters without ":",
         # rooted without a drive, unexpanded.
-        for data, kind in [("", "REG_SZ"), ("C:Roots\\User", "REG_SZ"),
-                           ("ab\\Start Menu", "REG_SZ"), ("\\Roots\\User", "REG_SZ"),
-                           (r"%SystemDrive%\Roots\User", "REG_EXPAND_SZ")]:
+        for data, kind in [("", "REG_SZ"), ("C:Roots\\User", "REG_SZ"), ("ab\\Start Menu", "REG_SZ"),
+                           ("\\Roots\\User", "REG_SZ"), (r"%SystemDrive%\Roots\User", "REG_EXPAND_SZ")]:
             with self.subTest(data=data, kind=kind):
                 self.wine.set_value(USER_KEY, "Start Menu", data, kind=kind)
                 self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
@@ -66,18 +59,13 @@ class RegistryFailures(report.MenufixRun):
         # A bare drive takes the suffix's backslash; "%" is no reference here.
         drive, unexpanded = "c:", r"C:\Roots\%USERNAME%"
         self.wine.set_roots(drive, unexpanded)
-        every_pass_missing = "".join(map(missing, menu_folders(drive) + menu_folders(unexpanded)))
-        self.assertRun(0, every_pass_missing, completed=True, roots=(drive, unexpanded))
-
-        # A Start Menu redirected to a share has a UNC root; Wine takes this
-        # one to drive C:. One on a mapped drive has a late letter: Wine's
-        # Z: is the Linux root.
-        share = "\\\\?\\" + USER
-        mapped = "Z:" + self.wine.unix(USER).replace("/", "\\")
+        self.assertRun(0, "".join(map(missing, menu_folders(drive) + menu_folders(unexpanded))),
+                       completed=True, roots=(drive, unexpanded))
+        # A Start Menu redirected to a share; one on a mapped drive, a late
+        # letter (Wine's Z: is the Linux root).
+        share, mapped = self.wine.share(USER, "user"), "Z:" + self.wine.unix(USER).replace("/", "\\")
         self.wine.set_roots(share, mapped)
-        self.assertRun(0, user_pass(share) + user_pass(mapped), completed=True,
-                       roots=(share, mapped))
-
+        self.assertRun(0, user_pass(share) + user_pass(mapped), completed=True, roots=(share, mapped))
         # Stored without its terminating zero, a shorter common root must not
         # pick up the rest of the user's root.
         self.wine.set_roots(USER, "")
@@ -92,7 +80,6 @@ class RegistryFailures(report.MenufixRun):
         self.wine.set_roots(long_user, long_common)
         self.assertRun(0, "".join(map(missing, menu_folders(long_user) + menu_folders(long_common))),
                        completed=True, traced=False)
-
         self.wine.set_roots(long_user + "u", long_common)
         self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
         self.wine.set_roots(USER, long_common + "c")

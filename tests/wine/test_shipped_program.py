@@ -1,22 +1,21 @@
-"""The menufix.exe and menufix-3-folders.exe people download, taken out of
-the release zip (MENUFIX_ZIP), where the kernel cannot run 32-bit code:
-32-bit Wine under qemu-user emulation in a 64-bit prefix. The twin's suite covers the logic; these few,
-untraced runs (each takes a minute or two) cover what only the 32-bit build
-has: its registry view, C runtime, stack cookies and the 32-bit pause.
-ATTRDUMP_EXE is a 64-bit attrdump, which runs natively."""
+"""The menufix.exe and menufix-3-folders.exe people download, out of the
+release zip (MENUFIX_ZIP), where the kernel cannot run 32-bit code: 32-bit
+Wine under qemu-user emulation in a 64-bit prefix. The twin's suite covers the
+logic; these few untraced runs (a minute or two each) cover what only the
+32-bit build has: its registry view, C runtime, stack cookies and the 32-bit
+pause. ATTRDUMP_EXE is a 64-bit attrdump, which runs natively."""
 
 import contextlib
 import os
-import shutil
 import tempfile
 import zipfile
 
 import emulation
 import report
 import test_completed_run
-from report import COMMON_ROOT_FAILED
-from test_registry_failures import ROOT_FAILED, user_pass
-from test_three_folders import BANNER, DONE, absent, three
+from report import COMMON_ROOT_FAILED, ROOT_FAILED
+from test_registry_failures import user_pass
+from test_three_folders import BANNER, DONE, absent, menu_pass
 from wineprefix import COMMON_KEY, WinePrefix, image
 
 
@@ -25,23 +24,19 @@ class ShippedProgram(report.MenufixRun):
 
     @classmethod
     def setUpClass(cls):
-        cls.cleanup = contextlib.ExitStack()
-        try:
-            folder = tempfile.mkdtemp(prefix="menufix-shipped-")
-            cls.cleanup.callback(shutil.rmtree, folder)
+        with contextlib.ExitStack() as cleanup:
+            folder = cleanup.enter_context(tempfile.TemporaryDirectory(prefix="menufix-shipped-"))
             with zipfile.ZipFile(os.environ["MENUFIX_ZIP"]) as archive:
-                cls.menufix = archive.extract("menufix.exe", folder)
-                cls.three = archive.extract("menufix-3-folders.exe", folder)
+                cls.menufix, cls.three = (archive.extract(name, folder)
+                                          for name in ("menufix.exe", "menufix-3-folders.exe"))
             cls.attrdump = os.environ["ATTRDUMP_EXE"]
             if image(cls.menufix)[0] != 32 or image(cls.attrdump)[0] != 64:
                 raise RuntimeError("want the 32-bit menufix.exe and a 64-bit attrdump.exe")
-            cls.cleanup.enter_context(emulation.i386_handler())
+            cleanup.enter_context(emulation.i386_handler())
             cls.wine = WinePrefix(bits=32, emulated=True)
-            cls.cleanup.callback(cls.wine.close)
+            cleanup.callback(cls.wine.close)
             cls.pause = cls.wine.pause_prompt()
-        except BaseException:
-            cls.cleanup.close()
-            raise
+            cls.cleanup = cleanup.pop_all()  # kept until tearDownClass
 
     @classmethod
     def tearDownClass(cls):
@@ -58,13 +53,12 @@ class ShippedProgram(report.MenufixRun):
         self.assertRun(ROOT_FAILED, user_pass(user) + COMMON_ROOT_FAILED, [user, common])
 
     def test_three_folders_program_reads_the_common_root_of_the_32_bit_view(self):
-        common, other = r"C:\Roots\Three", r"C:\Roots\Other"
+        common = r"C:\Roots\Three"
         self.wine.make_tree(common + "\\Programs", {"Accessibility": {"desktop.ini": b""}})
         self.wine.set_value(COMMON_KEY, "Common Start Menu", common, view=32)
-        self.wine.set_value(COMMON_KEY, "Common Start Menu", other, view=64)
+        self.wine.set_value(COMMON_KEY, "Common Start Menu", r"C:\Roots\Other", view=64)
         status, output = self.wine.run(self.three, "/common")
-        text = BANNER + absent(three(common)[0]) + report.repaired(three(common)[1]) + absent(three(common)[2])
-        self.assertEqual(output, (text + DONE).encode("cp936").replace(b"\n", b"\r\n"))
+        report.assert_output(self, output, BANNER + menu_pass(common, absent, report.repaired, absent) + DONE)
         self.assertEqual(status, 0)
 
 

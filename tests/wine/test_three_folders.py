@@ -19,12 +19,10 @@ THREE = ("System Tools", "Accessibility", "Windows PowerShell")
 BANNER = ">>>  开始修复 System Tools、Accessibility、Windows PowerShell 三个文件夹 >>>>>>\r\n"
 DONE = "\r\n\t三个文件夹处理完成，没有失败。\r\n"
 FAILED = "\r\n\t有文件夹未能修复，请查看上面的提示！\r\n"
-BAD_ARGUMENT = ("参数无效! 不带参数处理两个开始菜单，/user 只处理当前用户的，"
-                "/common 只处理所有用户的。\r\n")
+BAD_ARGUMENT = "参数无效! 不带参数处理两个开始菜单，/user 只处理当前用户的，/common 只处理所有用户的。\r\n"
 PROMPT = "请按任意键继续. . ."
 HKCU, HKLM = 0x80000001, 0x80000002
-FOLDER_FAILED, BAD_ARGUMENT_STATUS = 1, 2
-READ_ONLY = 0x1
+FOLDER_FAILED, BAD_ARGUMENT_STATUS, READ_ONLY = 1, 2, 0x1
 
 # What the program may ask of Windows once its banner is out. No narrow (A)
 # file or registry call, and nothing that creates, writes, renames or deletes.
@@ -36,7 +34,6 @@ ALLOWED = {"advapi32.RegOpenKeyExW", "advapi32.RegQueryValueExW", "advapi32.RegC
            "msvcrt.wcslen", "msvcrt._errno", "KERNEL32.CloseHandle", "msvcrt.__iob_func",
            "ntdll.RtlDeleteCriticalSection"}
 
-
 absent = folder_line('系统不存在"%s"文件夹，无需修复\r\n')
 correct = folder_line('"%s"属性已正确，无需修复\r\n')
 refused_link = folder_line('"%s"是链接(联接或符号链接)，为安全起见未修复!\r\n')
@@ -44,8 +41,18 @@ refused_file = folder_line('"%s"是文件，不是文件夹，未修复!\r\n')
 programs_missing = folder_line('系统不存在"%s\\Programs"文件夹，开始菜单路径有误!\r\n')
 
 
+def no_ini(line):
+    """A folder's line followed by the warning that it has no desktop.ini."""
+    return lambda path: line(path) + no_desktop_ini(path)
+
+
 def three(root):
     return [root + "\\Programs\\" + name for name in THREE]
+
+
+def menu_pass(root, *lines):
+    """The report of one menu: for each of its three folders, its line."""
+    return "".join(line(path) for line, path in zip(lines, three(root)))
 
 
 def dos_bits(wine, path):
@@ -84,8 +91,7 @@ class ThreeFolders(unittest.TestCase):
         calls = report.after_banner(calls)
         self.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
         self.assertEqual({call.arguments[0]: call.arguments[1] for call in calls
-                          if call.name == "KERNEL32.SetFileAttributesW"},
-                         {path: 0x11 for path in sets})
+                          if call.name == "KERNEL32.SetFileAttributesW"}, {path: 0x11 for path in sets})
         report.assert_keys_closed(self, calls, "advapi32.RegOpenKeyExW", "advapi32.RegQueryValueExW")
         return [c.arguments[0] & 0xFFFFFFFF for c in calls if c.name == "advapi32.RegOpenKeyExW"]
 
@@ -96,70 +102,64 @@ class ThreeFolders(unittest.TestCase):
         # A profile path as Chinese, Korean and cmd's special characters make
         # it; in a file Korean and "Ý" read "?", not a look-alike "Y".
         user = self.base + "\\Users\\张三 한국 Ý %x%!&()^\\Start Menu"
-        common = self.base + "\\ProgramData\\Start Menu"
-        outside = self.base + "\\Outside"
-        u_tools, u_access, u_shell = three(user)
-        c_tools, c_access, c_shell = three(common)
+        common, outside = self.base + "\\ProgramData\\Start Menu", self.base + "\\Outside\\Shell"
+        tools, access, shell = three(user)
         self.menu(user, {"System Tools": ({"Inside": ({}, HIDDEN)}, HIDDEN),
                          "Accessibility": ({"desktop.ini": b""}, SYSTEM)})
-        os.setxattr(self.wine.unix(u_access), "user.DOSATTRIB", b"0x24")  # system, archive
-        self.wine.make_tree(outside, {"Shell": ({}, HIDDEN | SYSTEM)})
-        self.wine.link(u_shell, outside + "\\Shell")
+        os.setxattr(self.wine.unix(access), "user.DOSATTRIB", b"0x24")  # system, archive
+        self.wine.make_tree(outside, {})
+        self.wine.set_attributes(outside, HIDDEN | SYSTEM)
+        self.wine.link(shell, outside)
         # Already read-only, as Wine shows a folder without write bits.
-        self.menu(common, {"System Tools": b"a file", "Windows PowerShell": ({}, 0x1)})
+        self.menu(common, {"System Tools": b"a file", "Windows PowerShell": ({}, READ_ONLY)})
         self.wine.set_roots(user, common)
 
-        user_pass = repaired(u_tools) + no_desktop_ini(u_tools) + repaired(u_access) + refused_link(u_shell)
-        common_pass = (refused_file(c_tools) + absent(c_access) + correct(c_shell) +
-                       no_desktop_ini(c_shell))
-        self.assertRun((), FOLDER_FAILED, user_pass + common_pass + FAILED, sets=[u_tools, u_access])
+        user_pass = menu_pass(user, no_ini(repaired), repaired, refused_link)
+        common_pass = menu_pass(common, refused_file, absent, no_ini(correct))
+        self.assertRun((), FOLDER_FAILED, user_pass + common_pass + FAILED, sets=[tools, access])
         # Each refusal alone fails the run.
-        self.assertRun(("/user",), FOLDER_FAILED, user_pass + FAILED, sets=[u_tools, u_access])
+        self.assertRun(("/user",), FOLDER_FAILED, user_pass + FAILED, sets=[tools, access])
         self.assertRun(("/common",), FOLDER_FAILED, common_pass + FAILED, sets=[])
-        self.assertEqual([dos_bits(self.wine, path) for path in (u_tools, u_access)], [0, 0])
-        self.assertEqual(dos_bits(self.wine, u_tools + "\\Inside"), HIDDEN, "a folder below was set")
-        self.assertEqual(dos_bits(self.wine, outside + "\\Shell"), HIDDEN | SYSTEM, "the link was followed")
+        self.assertEqual([dos_bits(self.wine, path) for path in (tools, access, tools + "\\Inside", outside)],
+                         [0, 0, HIDDEN, HIDDEN | SYSTEM], "a folder below set, or the link followed")
 
     def test_menus_on_a_share_read_only_words_and_a_folder_that_cannot_be_read(self):
-        # Start Menus redirected to a share; it reaches a folder on drive C:.
+        # Start Menus redirected to a share, which reaches a folder on drive C:.
         share = self.wine.share(self.base, "case%d" % self.count)
-        user, common = three(share + "\\User"), three(share + "\\Common")
+        user, common = share + "\\User", share + "\\Common"
         # Read-only with any other bit is a word to set; only 0x11 is kept.
         self.menu(self.base + "\\User", {"System Tools": ({}, READ_ONLY | HIDDEN),
-                                          "Accessibility": ({"desktop.ini": b""}, READ_ONLY | SYSTEM),
-                                          "Windows PowerShell": ({"desktop.ini": b""}, READ_ONLY)})
+                                         "Accessibility": ({"desktop.ini": b""}, READ_ONLY | SYSTEM),
+                                         "Windows PowerShell": ({"desktop.ini": b""}, READ_ONLY)})
         self.menu(self.base + "\\Common", {"Accessibility": ({}, READ_ONLY | HIDDEN | SYSTEM)})
         # A link to itself: Wine answers its read with an error that is not
-        # "file" or "path not found", as Windows answers a denied or lost share.
+        # "file" or "path not found", as Windows a denied or lost share.
         os.symlink("System Tools", self.wine.unix(three(self.base + "\\Common")[0]))
-        self.wine.set_roots(share + "\\User", share + "\\Common")
-        self.assertRun((), FOLDER_FAILED, repaired(user[0]) + no_desktop_ini(user[0]) + repaired(user[1]) +
-                       correct(user[2]) + not_repaired(common[0]) + repaired(common[1]) +
-                       no_desktop_ini(common[1]) + absent(common[2]) + FAILED,
-                       sets=[user[0], user[1], common[1]])
+        self.wine.set_roots(user, common)
+        self.assertRun((), FOLDER_FAILED, menu_pass(user, no_ini(repaired), repaired, correct) +
+                       menu_pass(common, not_repaired, no_ini(repaired), absent) + FAILED,
+                       sets=three(user)[:2] + three(common)[1:2])
 
     def test_a_menu_without_programs_fails_and_the_argument_picks_one_menu(self):
         user, common = self.base + "\\Nowhere", self.base + "\\Common"
         self.wine.make_tree(user, {})
         self.menu(common, {"Windows PowerShell": ({"desktop.ini": b""}, HIDDEN)})
         self.wine.set_roots(user, common)
-        c_tools, c_access, c_shell = three(common)
-        common_pass = absent(c_tools) + absent(c_access) + repaired(c_shell)
-        self.assertRun((), FOLDER_FAILED, programs_missing(user) + common_pass + FAILED, sets=[c_shell])
+        common_pass, shell = menu_pass(common, absent, absent, repaired), three(common)[2]
+        self.assertRun((), FOLDER_FAILED, programs_missing(user) + common_pass + FAILED, sets=[shell])
         self.assertEqual(self.assertRun(("/user",), FOLDER_FAILED, programs_missing(user) + FAILED, sets=[]),
                          [HKCU])
-        self.assertEqual(self.assertRun(("/COMMON",), 0, common_pass + DONE, sets=[c_shell]), [HKLM])
+        self.assertEqual(self.assertRun(("/COMMON",), 0, common_pass + DONE, sets=[shell]), [HKLM])
         for arguments in (("/all",), ("/user", "/common"), ("user",)):
             with self.subTest(arguments=arguments):
                 self.assertEqual(self.assertRun(arguments, BAD_ARGUMENT_STATUS, BAD_ARGUMENT, sets=[]), [])
 
     def test_registry_failures_skip_that_menu_only_and_win(self):
         user, common = self.base + "\\User", self.base + "\\Common"
-        self.menu(user, {"Accessibility": {"desktop.ini": b""}})
-        self.menu(common, {"Accessibility": {"desktop.ini": b""}})
+        for root in (user, common):
+            self.menu(root, {"Accessibility": {"desktop.ini": b""}})
         self.wine.set_roots(user, common)
-        user_pass = absent(three(user)[0]) + repaired(three(user)[1]) + absent(three(user)[2])
-        common_pass = absent(three(common)[0]) + repaired(three(common)[1]) + absent(three(common)[2])
+        user_pass, common_pass = (menu_pass(root, absent, repaired, absent) for root in (user, common))
 
         # Roots as menufix refuses them: empty, drive-relative, rooted without
         # a drive, unexpanded; and UTF-16 in a binary value, which menufix
@@ -170,20 +170,18 @@ class ThreeFolders(unittest.TestCase):
             with self.subTest(kind=kind, data=data):
                 self.wine.set_value(USER_KEY, "Start Menu", data, kind=kind)
                 self.assertRun((), ROOT_FAILED, "\r\n" + USER_ROOT_FAILED + common_pass + FAILED,
-                               sets=[three(common)[1]])
+                               sets=three(common)[1:2])
         # Its first string, as menufix's narrow read gives it.
         self.wine.set_value(USER_KEY, "Start Menu", user + "\\0C:\\Other", kind="REG_MULTI_SZ")
-        self.assertRun(("/user",), 0, user_pass + DONE, sets=[three(user)[1]])
+        self.assertRun(("/user",), 0, user_pass + DONE, sets=three(user)[1:2])
         # A key that cannot be opened outranks a folder that failed.
-        self.wine.set_roots(user, user + "\\Programs\\Accessibility")
+        self.wine.set_roots(user, three(user)[1])
         self.wine.delete_key(USER_KEY)
-        self.assertRun((), KEY_FAILED,
-                       "\r\n" + USER_KEY_FAILED + programs_missing(user + "\\Programs\\Accessibility") + FAILED,
+        self.assertRun((), KEY_FAILED, "\r\n" + USER_KEY_FAILED + programs_missing(three(user)[1]) + FAILED,
                        sets=[])
         self.wine.set_roots(user, common)
         self.wine.delete_value(COMMON_KEY, "Common Start Menu")
-        self.assertRun((), ROOT_FAILED, user_pass + "\r\n" + COMMON_ROOT_FAILED + FAILED,
-                       sets=[three(user)[1]])
+        self.assertRun((), ROOT_FAILED, user_pass + "\r\n" + COMMON_ROOT_FAILED + FAILED, sets=three(user)[1:2])
 
     def test_folder_that_cannot_be_set_is_reported_and_fails(self):
         if self.no_mounts:
@@ -192,17 +190,15 @@ class ThreeFolders(unittest.TestCase):
         self.menu(root, {"System Tools": ({"desktop.ini": b""}, HIDDEN)})
         self.addCleanup(subprocess.run, ["umount", self.wine.mount_read_only(three(root)[0])], check=True)
         self.wine.set_roots(root, root)
-        self.assertRun(("/user",), FOLDER_FAILED,
-                       not_repaired(three(root)[0]) + absent(three(root)[1]) + absent(three(root)[2]) + FAILED,
-                       sets=[three(root)[0]])
+        self.assertRun(("/user",), FOLDER_FAILED, menu_pass(root, not_repaired, absent, absent) + FAILED,
+                       sets=three(root)[:1])
         self.assertEqual(dos_bits(self.wine, three(root)[0]), HIDDEN)
 
     def test_console_shows_chinese_and_waits_only_in_a_window_of_its_own(self):
         root = self.base + "\\开始菜单"
         self.menu(root, {"System Tools": ({"desktop.ini": b""}, HIDDEN)})
         self.wine.set_roots(root, root)
-        shown = (BANNER + repaired(three(root)[0]) + absent(three(root)[1]) + absent(three(root)[2]) +
-                 DONE).replace("\r\n", "\n").expandtabs(8)
+        shown = (BANNER + menu_pass(root, repaired, absent, absent) + DONE).replace("\r\n", "\n").expandtabs(8)
         terminal = Terminal(self.wine, self.program, "/user")
         self.addCleanup(terminal.close)
         screen = terminal.wait_for(PROMPT)
@@ -211,9 +207,7 @@ class ThreeFolders(unittest.TestCase):
         self.assertEqual(terminal.screen(), screen, "did not wait for a key")
         terminal.press()
         self.assertEqual(terminal.status(), 0)
-
-        # From a command prompt, which shares the console: the whole report,
-        # no pause.
+        # From a command prompt, which shares the console: the whole report, no pause.
         terminal = Terminal(self.wine, "cmd", "/c", "Z:" + self.program.replace("/", "\\"), "/user")
         self.addCleanup(terminal.close)
         self.assertEqual(terminal.status(), 0)
