@@ -2,7 +2,7 @@
 and checks the signed archive against the unsigned one of the same commit.
 Leaves the signed archive and its checksum in OUT_DIR for the release checks.
 
-usage: test_signing.py CMAKE OBJDUMP UNSIGNED_ZIP OUT_DIR
+usage: test_signing.py CMAKE UNSIGNED_ZIP OUT_DIR
 """
 
 import datetime
@@ -15,29 +15,28 @@ import sys
 import tempfile
 import unittest
 import zipfile
+from pathlib import Path
 
-CMAKE, OBJDUMP, UNSIGNED_ZIP, OUT_DIR = None, None, None, None
+CMAKE, UNSIGNED_ZIP, OUT_DIR = None, None, None
 PROGRAMS = ("menufix.exe", "menufix-3-folders.exe")
 SOURCE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 
-def staged_programs(tree):
-    """The programs, signed or not, in cpack's folder of the tree: staged, or
-    in the archive cpack makes there."""
-    found = []
-    for folder, _, files in os.walk(os.path.join(tree, "_CPack_Packages")):
-        for name in files:
-            path = os.path.join(folder, name)
-            if name.endswith((".exe", ".exe.signed")):
-                found.append(path)
-            elif name.endswith(".zip"):
-                with zipfile.ZipFile(path) as archive:
-                    found += [path + ":" + entry for entry in archive.namelist() if entry.endswith(".exe")]
-    return found
-
-
 def run(*args, **kwargs):
     return subprocess.run(args, capture_output=True, text=True, stdin=subprocess.DEVNULL, **kwargs)
+
+
+def staged_programs(tree):
+    """The programs, signed or not, in cpack's folder of the tree: staged, or
+    in an archive cpack makes there."""
+    found = []
+    for folder, _, names in os.walk(os.path.join(tree, "_CPack_Packages")):
+        for path in (os.path.join(folder, name) for name in names):
+            found += [path] if path.endswith((".exe", ".exe.signed")) else []
+            if path.endswith(".zip"):
+                with zipfile.ZipFile(path) as archive:
+                    found += [path + ":" + name for name in archive.namelist() if name.endswith(".exe")]
+    return found
 
 
 class Signed(unittest.TestCase):
@@ -67,8 +66,7 @@ class Signed(unittest.TestCase):
             cls.outputs.append(result.stdout + result.stderr)
             if result.returncode:
                 raise AssertionError("%s failed:\n%s" % (step[:2], cls.outputs[-1]))
-        with open(cls.zip, "rb") as archive:
-            cls.signed = archive.read()
+        cls.signed = Path(cls.zip).read_bytes()
         shutil.rmtree(OUT_DIR, ignore_errors=True)
         os.makedirs(OUT_DIR)
         for name in (cls.zip, cls.zip + ".sha256"):
@@ -77,21 +75,15 @@ class Signed(unittest.TestCase):
         # who mistyped the password or forgot to export it.
         cls.again = run(*cpack, "--trace-expand", cwd=tree, env=signing)
         cls.outputs.append(cls.again.stdout + cls.again.stderr)
-        with open(cls.zip, "rb") as archive:
-            cls.signed_again = archive.read()
-        cls.refused = {}
-        for mistake, bad in (("wrong password", dict(env, MENUFIX_SIGN_PASSWORD="not-" + cls.password)),
-                             ("no password", env)):
-            result = run(*cpack, cwd=tree, env=bad)
-            cls.refused[mistake] = result, staged_programs(tree)
+        cls.signed_again = Path(cls.zip).read_bytes()
+        cls.refused = {mistake: (run(*cpack, cwd=tree, env=bad), staged_programs(tree)) for mistake, bad in
+                       (("wrong password", dict(env, MENUFIX_SIGN_PASSWORD="not-" + cls.password)),
+                        ("no password", env))}
 
     def program(self, name):
         """A signed program, written out, and its entry's date in the zip."""
-        path = os.path.join(self.work, name)
         with zipfile.ZipFile(os.path.join(OUT_DIR, os.path.basename(self.zip))) as archive:
-            with open(path, "wb") as program:
-                program.write(archive.read(name))
-            return path, archive.getinfo(name).date_time
+            return archive.extract(name, self.work), archive.getinfo(name).date_time
 
     def test_verifies_at_the_commits_time_and_fails_once_changed(self):
         self.assertEqual(self.again.returncode, 0, self.again.stderr)
@@ -106,16 +98,11 @@ class Signed(unittest.TestCase):
                 # signing the same commit again gives the same bytes.
                 signed_at = re.search(r"Signing time: (.*) GMT", verified.stdout).group(1)
                 signed_at = datetime.datetime.strptime(signed_at, "%b %d %H:%M:%S %Y")
-                self.assertLess(abs(signed_at - datetime.datetime(*entry_time)),
-                                datetime.timedelta(seconds=2))
+                self.assertLess(abs(signed_at - datetime.datetime(*entry_time)), datetime.timedelta(seconds=2))
 
-                text = re.search(r"\.text\s+([0-9a-f]+)\s+\S+\s+\S+\s+([0-9a-f]+)",
-                                 run(OBJDUMP, "-h", path, check=True).stdout)
-                with open(path, "r+b") as program:
-                    program.seek(int(text[2], 16) + int(text[1], 16) // 2)
-                    byte = program.read(1)[0]
-                    program.seek(-1, os.SEEK_CUR)
-                    program.write(bytes([byte ^ 0xFF]))
+                with open(path, "r+b") as program:  # one byte of the program's own data
+                    program.seek(program.read().index(b"*** stack smashing detected ***"))
+                    program.write(b"#")
                 changed = run("osslsigncode", "verify", "-CAfile", self.cert, "-in", path)
                 self.assertNotEqual(changed.returncode, 0, "a changed program still verifies")
 
@@ -123,8 +110,7 @@ class Signed(unittest.TestCase):
         for name in PROGRAMS:
             with self.subTest(name):
                 removed = os.path.join(self.work, "removed-" + name)
-                run("osslsigncode", "remove-signature", "-in", self.program(name)[0], "-out", removed,
-                    check=True)
+                run("osslsigncode", "remove-signature", "-in", self.program(name)[0], "-out", removed, check=True)
                 with zipfile.ZipFile(UNSIGNED_ZIP) as unsigned, open(removed, "rb") as program:
                     self.assertTrue(program.read() == unsigned.read(name),
                                     "signature removed, the program differs from the unsigned build")
@@ -152,5 +138,5 @@ class Signed(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    CMAKE, OBJDUMP, UNSIGNED_ZIP, OUT_DIR = sys.argv[1:5]
+    CMAKE, UNSIGNED_ZIP, OUT_DIR = sys.argv[1:4]
     unittest.main(argv=sys.argv[:1], verbosity=2)

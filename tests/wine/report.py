@@ -16,19 +16,18 @@ CLOSING = ("\t修复开始菜完成，如果问题仍未修复请将存在错误
            "\t感谢您的支持和关注，谢谢！\r\n")
 KEY_FAILED, ROOT_FAILED = 255, 254  # -1 and -2, as Linux sees them
 
-# All a run may call once its banner is out: reading the registry, reading
-# and setting attribute words, listing folders, writing the report, pausing.
-# Anything that creates, writes, renames or deletes is missing on purpose.
-ALLOWED = {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "advapi32.RegCloseKey",
-           "KERNEL32.GetFileAttributesExA", "KERNEL32.SetFileAttributesA",
-           "KERNEL32.FindFirstFileA", "KERNEL32.FindNextFileA", "KERNEL32.FindClose",
-           "KERNEL32.CloseHandle", "msvcrt.fwrite", "msvcrt.fflush", "msvcrt.system",
-           "msvcrt.exit", "msvcrt.malloc", "msvcrt.free", "msvcrt.memcpy", "msvcrt.memset",
-           "msvcrt.strlen", "msvcrt.strchr", "msvcrt.strstr", "msvcrt._errno",
-           "KERNEL32.GetConsoleProcessList", "KERNEL32.GetStdHandle", "KERNEL32.FlushConsoleInputBuffer",
-           "msvcrt.__iob_func",  # how the 64-bit build finds stdout
-           # GCC 14's C++ runtime (Debian 13) frees a lock of its own at exit.
-           "ntdll.RtlDeleteCriticalSection"}
+# What a run may call once its banner is out: read the registry, read and set
+# attribute words, list folders, write the report, pause; nothing that creates,
+# writes, renames or deletes. RUNTIME, both programs': __iob_func is how the
+# 64-bit build finds stdout; GCC 14's runtime (Debian 13) frees a lock at exit.
+RUNTIME = {"msvcrt." + name for name in ("fwrite", "fflush", "exit", "malloc", "free", "memcpy", "memset",
+                                         "strlen", "strstr", "_errno", "__iob_func")} | {
+    "advapi32.RegCloseKey", "KERNEL32.CloseHandle", "KERNEL32.GetConsoleProcessList",
+    "ntdll.RtlDeleteCriticalSection"}
+ALLOWED = RUNTIME | {"advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA", "KERNEL32.GetFileAttributesExA",
+                     "KERNEL32.SetFileAttributesA", "KERNEL32.FindFirstFileA", "KERNEL32.FindNextFileA",
+                     "KERNEL32.FindClose", "msvcrt.strchr", "msvcrt.system", "KERNEL32.GetStdHandle",
+                     "KERNEL32.FlushConsoleInputBuffer"}
 # The C runtime's writers to standard output: the first call of one is the banner.
 WRITERS = {"msvcrt." + name for name in ("fwrite", "fputc", "fputs", "puts", "printf", "vprintf")}
 
@@ -57,24 +56,22 @@ def assert_output(case, output, text, tail=b""):
     case.assertEqual(output, expected)
 
 
-def after_banner(calls):
-    return calls[min(i for i, call in enumerate(calls) if call.name in WRITERS):]
-
-
-def assert_keys_closed(case, calls, open_name, query_name):
-    """Every key opened is closed once. An opened key shows only as the first
-    argument of the queries that follow."""
-    opened = [call for call in calls if call.name == open_name and call.result == 0]
-    queried = {call.arguments[0] for call in calls if call.name == query_name}
+def checked_calls(case, calls, allowed, open_key, query):
+    """The calls from the banner on, once checked that all are allowed and that
+    every key opened is closed once (a key shows only in the queries on it)."""
+    calls = calls[min(i for i, call in enumerate(calls) if call.name in WRITERS):]
+    case.assertEqual({call.name for call in calls} - allowed, set(), "calls outside the allow-list")
+    opened = [call for call in calls if call.name == open_key and call.result == 0]
+    queried = {call.arguments[0] for call in calls if call.name == query}
     closed = [call.arguments[0] for call in calls if call.name == "advapi32.RegCloseKey"]
     case.assertEqual((len(closed), sorted(set(closed))), (len(opened), sorted(queried)), "keys closed")
+    return calls
 
 
 def assert_calls(case, calls, roots, links=()):
     """Checks what menufix asked of Windows in a traced run over the given roots."""
+    calls = checked_calls(case, calls, ALLOWED, "advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA")
     names = [call.name for call in calls]
-    calls = after_banner(calls)
-    case.assertEqual({call.name for call in calls} - ALLOWED, set(), "calls outside the allow-list")
     args = lambda name: [call.arguments for call in calls if call.name == name]  # noqa
     menus = [folder for root in roots for folder in menu_folders(root)]
     below = lambda path, folders: any(path == f or path.startswith(f + "\\") for f in folders)  # noqa
@@ -83,16 +80,12 @@ def assert_calls(case, calls, roots, links=()):
         case.assertTrue(below(path, menus) and not below(path, links), "set " + path)
     for pattern, _ in args("KERNEL32.FindFirstFileA"):
         case.assertFalse(below(pattern, links), "walked " + pattern)
-
     # A failed search gives INVALID_HANDLE_VALUE, as wide as a pointer.
     invalid = {32: 0xFFFFFFFF, 64: 0xFFFFFFFFFFFFFFFF}[case.wine.bits]
-    searches = [call.result for call in calls
-                if call.name == "KERNEL32.FindFirstFileA" and call.result != invalid]
+    searches = [call.result for call in calls if call.name == "KERNEL32.FindFirstFileA" and call.result != invalid]
     case.assertEqual(sorted(a[0] for a in args("KERNEL32.FindClose")), sorted(searches))
-    assert_keys_closed(case, calls, "advapi32.RegOpenKeyA", "advapi32.RegQueryValueExA")
     keys = {a[0] for a in args("advapi32.RegQueryValueExA")}
     case.assertFalse({a[0] for a in args("KERNEL32.CloseHandle")} & (set(searches) | keys))
-
     for path, _, _ in args("KERNEL32.GetFileAttributesExA"):
         if path.endswith("\\desktop.ini"):
             case.assertIn(path[:-len("\\desktop.ini")], menus)

@@ -1,13 +1,16 @@
-"""menufix.exe in a console window, as a person meets it: tmux runs it under
-Wine in a terminal, the test reads the screen and presses the key."""
+"""menufix.exe and menufix-3-folders.exe in a console window, as a person
+meets them: tmux runs one under Wine in a terminal, the test reads the screen
+and presses the key."""
 
 import os
 import time
 from pathlib import Path
 
 import report
+import test_three_folders
 from report import BANNER, CLOSING, ROOT_FAILED, USER_ROOT_FAILED, missing, no_desktop_ini, repaired
 from terminal import Terminal
+from test_three_folders import DONE, absent, menu_pass, three
 from wineprefix import HIDDEN, menu_folders
 
 STILL_WAITING = 3  # long after a run that did not wait would have shown its status
@@ -29,11 +32,18 @@ class Console(report.MenufixRun):
         """The screen shows the report and the pause prompt, and stays so until a key."""
         prompt = prompt or self.pause.decode("cp936")
         screen = terminal.wait_for(prompt)
-        self.assertEqual(screen, shown(BANNER + text) + prompt)
+        self.assertEqual(screen, shown(text) + prompt)
         time.sleep(STILL_WAITING)
         self.assertEqual(terminal.screen(), screen, "did not wait for a key")
         terminal.press()
         self.assertEqual(terminal.status(), status)
+
+    def assertEndsAtOnce(self, program, text, status, *arguments):
+        """Started from a command prompt, which shares the console and stays
+        open after it: the whole report, and no pause."""
+        terminal = self.terminal("cmd", "/c", "Z:" + program.replace("/", "\\"), *arguments)
+        self.assertEqual(terminal.status(), status)
+        self.assertEqual(terminal.screen(), shown(text) + "STATUS=%d" % status)
 
     def menu(self, root, *folders, desktop_ini=True):
         """Points both roots at a menu whose hidden Accessories holds a
@@ -51,7 +61,7 @@ class Console(report.MenufixRun):
 
     def test_completed_run_shows_chinese_names_and_waits_for_a_key(self):
         text = self.menu(r"C:\开始菜单\User", "系统工具", "系统工具\\娱乐")
-        self.assertWaitsForKey(self.terminal(self.menufix), text + CLOSING, 0)
+        self.assertWaitsForKey(self.terminal(self.menufix), BANNER + text + CLOSING, 0)
 
     def test_western_windows_shows_chinese_messages_and_western_names(self):
         # The messages are code page 936 text on any Windows; the names come
@@ -59,7 +69,7 @@ class Console(report.MenufixRun):
         # desktop.ini warning too, whose path stands inside the message.
         text = self.menu(r"C:\Western\Zoë", "Café", desktop_ini=False)
         prompt = self.wine.pause_prompt(env=WESTERN).decode("cp1252").rstrip()
-        self.assertWaitsForKey(self.terminal(self.menufix, env=WESTERN), text + CLOSING, 0, prompt)
+        self.assertWaitsForKey(self.terminal(self.menufix, env=WESTERN), BANNER + text + CLOSING, 0, prompt)
 
     def test_report_redirected_from_a_command_prompt_goes_to_the_file(self):
         # As `menufix.exe > "%TEMP%\menufix.log"` typed in a command prompt:
@@ -80,11 +90,17 @@ class Console(report.MenufixRun):
 
     def test_failure_waits_for_a_key_only_in_a_window_of_its_own(self):
         self.wine.set_roots("", "")
-        self.assertWaitsForKey(self.terminal(self.menufix), USER_ROOT_FAILED, ROOT_FAILED)
-        # A command prompt shares the console, and stays open after menufix.
-        terminal = self.terminal("cmd", "/c", "Z:" + self.menufix.replace("/", "\\"))
-        self.assertEqual(terminal.status(), ROOT_FAILED)
-        self.assertEqual(terminal.screen(), shown(BANNER + USER_ROOT_FAILED) + "STATUS=254")
+        self.assertWaitsForKey(self.terminal(self.menufix), BANNER + USER_ROOT_FAILED, ROOT_FAILED)
+        self.assertEndsAtOnce(self.menufix, BANNER + USER_ROOT_FAILED, ROOT_FAILED)
+
+    def test_three_folders_program_waits_with_its_own_prompt_only_in_a_window_of_its_own(self):
+        root, program = r"C:\开始菜单\Three", os.environ["THREE_FOLDERS_EXE"]
+        self.wine.make_tree(three(root)[0], {"desktop.ini": b""})
+        self.wine.set_attributes(three(root)[0], HIDDEN)
+        self.wine.set_roots(root, root)
+        text = test_three_folders.BANNER + menu_pass(root, repaired, absent, absent) + DONE
+        self.assertWaitsForKey(self.terminal(program, "/user"), text, 0, "请按任意键继续. . .")
+        self.assertEndsAtOnce(program, text, 0, "/user")
 
 
 if __name__ == "__main__":
