@@ -1,18 +1,9 @@
-"""Checks the release archive, its checksum, and the programs and the texts in it.
+"""Checks the release archive, its checksum, and the programs and texts in it.
+usage: test_release.py OBJDUMP ZIP"""
 
-usage: test_release.py OBJDUMP ZIP
-"""
-
-import hashlib
-import os
-import re
-import struct
-import subprocess
-import sys
-import tempfile
-import unittest
+import hashlib, os, re, struct, subprocess, sys, tempfile, unittest, zipfile
 import xml.etree.ElementTree as ElementTree
-import zipfile
+from pathlib import Path
 
 OBJDUMP, ZIP_PATH = None, None
 # Each program and the description Explorer shows for it (Properties, Task Manager).
@@ -20,8 +11,6 @@ PROGRAMS = {"menufix.exe": "修复开始菜单文件夹显示英文名称",
             "menufix-3-folders.exe": "修复开始菜单中的三个文件夹"}
 TEXTS = ("admin-zh.txt", "guide-zh.txt")
 SCRIPTS = ("menufix-logon.cmd", "menufix-startup.cmd")
-RT_MANIFEST = 0x18
-DYNAMIC_BASE, NX_COMPAT, TERMINAL_SERVER_AWARE = 0x40, 0x100, 0x8000
 
 
 def utf16(text):
@@ -41,14 +30,12 @@ class Release(unittest.TestCase):
                 path = archive.extract(name, folder)
                 headers = subprocess.run([OBJDUMP, "-h", "-p", "-t", path],
                                          check=True, capture_output=True, text=True).stdout
-                with open(path, "rb") as exe:
-                    cls.programs[name] = exe.read(), headers
+                cls.programs[name] = Path(path).read_bytes(), headers
 
     def test_holds_programs_and_texts_with_its_checksum_beside_it(self):
         self.assertEqual(sorted(self.names), sorted(TEXTS + SCRIPTS + tuple(PROGRAMS)))
-        with open(ZIP_PATH, "rb") as archive, open(ZIP_PATH + ".sha256") as checksum:
-            self.assertEqual(checksum.read().split(), [hashlib.sha256(archive.read()).hexdigest(),
-                                                       os.path.basename(ZIP_PATH)])
+        self.assertEqual(Path(ZIP_PATH + ".sha256").read_text().split(),
+                         [hashlib.sha256(Path(ZIP_PATH).read_bytes()).hexdigest(), os.path.basename(ZIP_PATH)])
 
     def test_programs_are_stripped_hardened_32_bit_console_programs_that_need_only_windows(self):
         for name, (exe, headers) in self.programs.items():
@@ -65,30 +52,25 @@ class Release(unittest.TestCase):
                 relocations = re.search(r"Entry 5 [0-9a-f]+ ([0-9a-f]+) Base Relocation", headers)
                 self.assertNotEqual(int(relocations.group(1), 16), 0, "no base relocations")
                 flags = int(re.search(r"DllCharacteristics\s+([0-9a-f]+)", headers).group(1), 16)
-                self.assertEqual(hex(flags), hex(DYNAMIC_BASE | NX_COMPAT | TERMINAL_SERVER_AWARE))
+                self.assertEqual(hex(flags), hex(0x40 | 0x100 | 0x8000))  # ASLR, NX, terminal-server aware
                 # Linked in only where some function checks a stack cookie.
                 self.assertTrue(b"*** stack smashing detected ***" in exe, "no stack cookies")
 
-    def test_programs_ask_for_no_elevation(self):
+    def test_programs_ask_for_no_elevation_and_carry_their_name_and_version(self):
+        # The manifest is resource 1 of type RT_MANIFEST (0x18). What Properties,
+        # Details shows: the numbers (VS_FIXEDFILEINFO after its signature), then
+        # the strings, UTF-16, each zero-terminated, the value on a 4-byte
+        # boundary, in the Simplified Chinese table.
+        major, minor, patch = map(int, self.version)
+        fixed = struct.pack("<4I", 0xFEEF04BD, 0x10000, major << 16 | minor, patch << 16)
         for name, (exe, headers) in self.programs.items():
             with self.subTest(name):
                 resources = headers[headers.index("Resource Directory section"):]
-                self.assertRegex(resources,
-                                 r"Entry: ID: 0x0*%x, .*\n.*\n\w+\s+Entry: ID: 0x0*1," % RT_MANIFEST)
+                self.assertRegex(resources, r"Entry: ID: 0x0*18, .*\n.*\n\w+\s+Entry: ID: 0x0*1,")
                 manifest = exe[exe.index(b"<assembly"):exe.index(b"</assembly>") + len(b"</assembly>")]
                 levels = ElementTree.fromstring(manifest).findall(
                     ".//{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
-                self.assertEqual([(e.get("level"), e.get("uiAccess")) for e in levels],
-                                 [("asInvoker", "false")])
-
-    def test_programs_carry_their_own_name_and_the_release_version(self):
-        # What Properties, Details shows: the numbers (VS_FIXEDFILEINFO after
-        # its signature), then the strings, UTF-16, each zero-terminated, the
-        # value on a 4-byte boundary, in the Simplified Chinese table.
-        major, minor, patch = map(int, self.version)
-        fixed = struct.pack("<4I", 0xFEEF04BD, 0x10000, major << 16 | minor, patch << 16)
-        for name, (exe, _) in self.programs.items():
-            with self.subTest(name):
+                self.assertEqual([(e.get("level"), e.get("uiAccess")) for e in levels], [("asInvoker", "false")])
                 self.assertTrue(fixed in exe, "file version")
                 for key, value in [("OriginalFilename", name), ("InternalName", name[:-len(".exe")]),
                                    ("FileDescription", PROGRAMS[name]), ("FileVersion", ".".join(self.version))]:
@@ -112,10 +94,9 @@ class Release(unittest.TestCase):
                 self.assertTrue(text.endswith("\r\n") and "\r\r" not in text, "cut short or mangled")
 
     def test_scripts_leave_the_folders_to_the_programs(self):
-        # A script that sets attributes with attrib, or takes a path out of
-        # the text reg query prints (for /f, a pipe), does in cmd what the
-        # programs do, where names outside the console's code page and links
-        # go wrong. reg query's exit status alone may be tested.
+        # A script that sets attributes with attrib, or takes a path out of the text reg query
+        # prints (for /f, a pipe), does in cmd what the programs do, where names outside the
+        # console's code page and links go wrong. reg query's exit status alone may be tested.
         for name in SCRIPTS:
             lines = self.files[name].decode("ascii").split("\r\n")
             for line in (x for x in lines if not re.match(r"\s*@?(rem(\s|$)|::)", x, re.IGNORECASE)):

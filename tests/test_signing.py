@@ -1,20 +1,8 @@
-"""Signs the release with a throwaway certificate, in a build tree of its own,
-and checks the signed archive against the unsigned one of the same commit.
-Leaves the signed archive and its checksum in OUT_DIR for the release checks.
+"""Signs the release with a throwaway certificate, in a build tree of its own, and checks the
+signed archive against the unsigned one of the same commit; leaves the signed archive and its
+checksum in OUT_DIR for the release checks. usage: test_signing.py CMAKE UNSIGNED_ZIP OUT_DIR"""
 
-usage: test_signing.py CMAKE UNSIGNED_ZIP OUT_DIR
-"""
-
-import datetime
-import os
-import re
-import secrets
-import shutil
-import subprocess
-import sys
-import tempfile
-import unittest
-import zipfile
+import datetime, os, re, secrets, shutil, subprocess, sys, tempfile, unittest, zipfile
 from pathlib import Path
 
 CMAKE, UNSIGNED_ZIP, OUT_DIR = None, None, None
@@ -27,8 +15,7 @@ def run(*args, **kwargs):
 
 
 def staged_programs(tree):
-    """The programs, signed or not, in cpack's folder of the tree: staged, or
-    in an archive cpack makes there."""
+    """The programs, signed or not, in cpack's folder of the tree: staged, or in an archive there."""
     found = []
     for folder, _, names in os.walk(os.path.join(tree, "_CPack_Packages")):
         for path in (os.path.join(folder, name) for name in names):
@@ -131,10 +118,8 @@ class Signed(unittest.TestCase):
         for output in self.outputs + [result.stdout + result.stderr for result, _ in self.refused.values()]:
             self.assertEqual([line for line in output.splitlines() if self.password in line], [],
                              "the password in the output")
-        for folder, _, files in os.walk(self.tree):
-            for name in files:
-                with open(os.path.join(folder, name), "rb") as file:
-                    self.assertFalse(self.password.encode() in file.read(), os.path.join(folder, name))
+        for path in (os.path.join(folder, name) for folder, _, names in os.walk(self.tree) for name in names):
+            self.assertFalse(self.password.encode() in Path(path).read_bytes(), path)
 
 
 if __name__ == "__main__":

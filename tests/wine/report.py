@@ -1,9 +1,7 @@
 """What menufix and menufix-3-folders should write and ask of Windows, for the
 Wine suite. Texts are encoded to code page 936 here, independently of the programs."""
 
-import os
-import sys
-import unittest
+import os, sys, unittest
 
 from wineprefix import WinePrefix, image, menu_folders, wine_available
 
@@ -86,9 +84,8 @@ def assert_calls(case, calls, roots, links=()):
     case.assertEqual(sorted(a[0] for a in args("KERNEL32.FindClose")), sorted(searches))
     keys = {a[0] for a in args("advapi32.RegQueryValueExA")}
     case.assertFalse({a[0] for a in args("KERNEL32.CloseHandle")} & (set(searches) | keys))
-    for path, _, _ in args("KERNEL32.GetFileAttributesExA"):
-        if path.endswith("\\desktop.ini"):
-            case.assertIn(path[:-len("\\desktop.ini")], menus)
+    case.assertEqual([path for path, _, _ in args("KERNEL32.GetFileAttributesExA")
+                      if path.endswith("\\desktop.ini") and path[:-len("\\desktop.ini")] not in menus], [])
     if "msvcrt.system" in names:
         pause = names.index("msvcrt.system")
         case.assertEqual(names[pause - 1], "msvcrt.fflush", "report not flushed before the pause")
@@ -97,8 +94,7 @@ def assert_calls(case, calls, roots, links=()):
 
 
 class MenufixRun(unittest.TestCase):
-    """A test case with a Wine prefix of its own, kept for all its tests, for
-    the build of menufix under test: the 32-bit program or its 64-bit twin."""
+    """Tests with a Wine prefix of their own for the menufix under test: 32-bit or the 64-bit twin."""
     traced = True  # runs are traced unless a test says otherwise
 
     @classmethod
@@ -114,22 +110,16 @@ class MenufixRun(unittest.TestCase):
     def assertRun(self, status, text, roots, completed=False, links=(), traced=None, cwd=None):
         """Runs menufix, traced unless told, and checks its status, its report
         after the banner (with closing text and pause if completed) and its calls."""
-        traced = self.traced if traced is None else traced
-        calls = [] if traced else None
+        calls = [] if (self.traced if traced is None else traced) else None
         actual_status, output = self.wine.run(self.menufix, cwd=cwd, relay=calls)
-        self.assertReport(output, text, completed)
+        assert_output(self, output, BANNER + text + (CLOSING if completed else ""), self.pause if completed else b"")
         self.assertEqual(actual_status, status)
-        if traced:
+        if calls is not None:
             assert_calls(self, calls, roots, links)
-
-    def assertReport(self, output, text, completed):
-        assert_output(self, output, BANNER + text + (CLOSING if completed else ""),
-                      self.pause if completed else b"")
 
 
 def main():
-    """Runs a test module; exits 77, skipped to CTest, if a test skipped. No
-    Wine is a failure: scripts/test.sh installs it."""
+    """Runs a test module; exits 77, skipped to CTest, if a test skipped. No Wine is a failure."""
     if not wine_available():
         sys.exit("Wine or the zh_CN.UTF-8 locale is not installed: run scripts/test.sh")
     result = unittest.main(module="__main__", verbosity=2, exit=False).result

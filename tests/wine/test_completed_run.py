@@ -1,10 +1,7 @@
-"""Completed runs of the real menufix.exe under Wine: the report, byte for
-byte, the exit status, the pause, what changed on disk, and what the program
-asked of Windows."""
+"""Completed runs of the real menufix.exe under Wine: the report byte for byte, the exit
+status, the pause, what changed on disk, and what the program asked of Windows."""
 
-import ctypes
-import os
-import subprocess
+import ctypes, os, subprocess
 
 import report
 from report import missing, no_desktop_ini, not_repaired, repaired
@@ -101,9 +98,9 @@ class CompletedRun(report.MenufixRun):
         self.wine.set_roots(root, root)
         before = self.wine.attributes(self.attrdump, root)
 
-        top_levels = not_repaired(accessories) + not_repaired(accessories + "\\Sub")
-        top_levels += "".join(map(missing, menu_folders(root)[1:]))
-        self.assertRun(0, top_levels * 2, [root, root], completed=True)
+        menu = "".join([not_repaired(accessories), not_repaired(accessories + "\\Sub")] +
+                       list(map(missing, menu_folders(root)[1:])))
+        self.assertRun(0, menu * 2, [root, root], completed=True)
         self.assertEqual(self.wine.attributes(self.attrdump, root), before)
 
 

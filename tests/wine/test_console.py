@@ -2,15 +2,13 @@
 meets them: tmux runs one under Wine in a terminal, the test reads the screen
 and presses the key."""
 
-import os
-import time
+import os, time
 from pathlib import Path
 
 import report
-import test_three_folders
 from report import BANNER, CLOSING, ROOT_FAILED, USER_ROOT_FAILED, missing, no_desktop_ini, repaired
 from terminal import Terminal
-from test_three_folders import DONE, absent, menu_pass, three
+from test_three_folders import BANNER as THREE_BANNER, DONE, absent, menu_pass, three
 from wineprefix import HIDDEN, menu_folders
 
 STILL_WAITING = 3  # long after a run that did not wait would have shown its status
@@ -39,25 +37,21 @@ class Console(report.MenufixRun):
         self.assertEqual(terminal.status(), status)
 
     def assertEndsAtOnce(self, program, text, status, *arguments):
-        """Started from a command prompt, which shares the console and stays
-        open after it: the whole report, and no pause."""
+        """From a command prompt, which shares the console and stays open: the whole report, no pause."""
         terminal = self.terminal("cmd", "/c", "Z:" + program.replace("/", "\\"), *arguments)
         self.assertEqual(terminal.status(), status)
         self.assertEqual(terminal.screen(), shown(text) + "STATUS=%d" % status)
 
-    def menu(self, root, *folders, desktop_ini=True):
-        """Points both roots at a menu whose hidden Accessories holds a
-        desktop.ini (unless told) and the given hidden folders (paths below
-        it, parents first); returns the report of a run over it, to the
-        closing text."""
+    def menu(self, root, *folders):
+        """Both roots at a menu whose hidden Accessories, without desktop.ini, holds the given hidden
+        folders (paths below it, parents first); the report of a run, to the closing text."""
         accessories, none = menu_folders(root)[0], root + "-none"
-        self.wine.make_tree(accessories, dict({"desktop.ini": b""} if desktop_ini else {},
-                                              **{folder: ({}, HIDDEN) for folder in folders}))
+        self.wine.make_tree(accessories, {folder: ({}, HIDDEN) for folder in folders})
         self.wine.set_attributes(accessories, HIDDEN)
         self.wine.set_roots(root, none)
-        return (repaired(accessories) + ("" if desktop_ini else no_desktop_ini(accessories)) +
-                "".join(repaired(accessories + "\\" + folder) for folder in folders) +
-                "".join(map(missing, menu_folders(root)[1:] + menu_folders(none))))
+        return "".join([repaired(accessories), no_desktop_ini(accessories)] +
+                       [repaired(accessories + "\\" + folder) for folder in folders] +
+                       list(map(missing, menu_folders(root)[1:] + menu_folders(none))))
 
     def test_completed_run_shows_chinese_names_and_waits_for_a_key(self):
         text = self.menu(r"C:\开始菜单\User", "系统工具", "系统工具\\娱乐")
@@ -67,7 +61,7 @@ class Console(report.MenufixRun):
         # The messages are code page 936 text on any Windows; the names come
         # in the ANSI code page, here 1252, where "é" is one byte: in the
         # desktop.ini warning too, whose path stands inside the message.
-        text = self.menu(r"C:\Western\Zoë", "Café", desktop_ini=False)
+        text = self.menu(r"C:\Western\Zoë", "Café")
         prompt = self.wine.pause_prompt(env=WESTERN).decode("cp1252").rstrip()
         self.assertWaitsForKey(self.terminal(self.menufix, env=WESTERN), BANNER + text + CLOSING, 0, prompt)
 
@@ -86,7 +80,7 @@ class Console(report.MenufixRun):
         self.assertEqual(terminal.screen(), "", "the console shows what belongs in the file")
         terminal.press()
         self.assertEqual(terminal.status(), 0)
-        self.assertReport(written(), text, completed=True)
+        report.assert_output(self, written(), BANNER + text + CLOSING, self.pause)
 
     def test_failure_waits_for_a_key_only_in_a_window_of_its_own(self):
         self.wine.set_roots("", "")
@@ -98,7 +92,7 @@ class Console(report.MenufixRun):
         self.wine.make_tree(three(root)[0], {"desktop.ini": b""})
         self.wine.set_attributes(three(root)[0], HIDDEN)
         self.wine.set_roots(root, root)
-        text = test_three_folders.BANNER + menu_pass(root, repaired, absent, absent) + DONE
+        text = THREE_BANNER + menu_pass(root, repaired, absent, absent) + DONE
         self.assertWaitsForKey(self.terminal(program, "/user"), text, 0, "请按任意键继续. . .")
         self.assertEndsAtOnce(program, text, 0, "/user")
 

@@ -1,7 +1,6 @@
-"""How the real menufix.exe under Wine reads its two Start Menu roots from
-its registry view (the 32-bit program the 32-bit view, the 64-bit twin the
-64-bit one), and how each registry failure or refused root ends the run:
-one message, -1 or -2, every key it opened closed, no closing text and no pause."""
+"""How the real menufix.exe under Wine reads its two Start Menu roots from its registry view
+(the 32-bit program the 32-bit view, the twin the 64-bit one), and how each registry failure
+or refused root ends the run: one message, -1 or -2, keys closed, no closing text, no pause."""
 
 import report
 from report import (COMMON_KEY_FAILED, COMMON_ROOT_FAILED, KEY_FAILED, ROOT_FAILED, USER_KEY_FAILED,
@@ -35,7 +34,8 @@ class RegistryFailures(report.MenufixRun):
         # 32-bit for the twin) is not read.
         self.wine.set_value(COMMON_KEY, "Common Start Menu", COMMON, view=self.wine.other_view)
         for key, value, status, text in [
-                (USER_KEY, "Start Menu", ROOT_FAILED, USER_ROOT_FAILED), (USER_KEY, None, KEY_FAILED, USER_KEY_FAILED),
+                (USER_KEY, "Start Menu", ROOT_FAILED, USER_ROOT_FAILED),
+                (USER_KEY, None, KEY_FAILED, USER_KEY_FAILED),
                 (COMMON_KEY, "Common Start Menu", ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED),
                 (COMMON_KEY, None, KEY_FAILED, user_pass(USER) + COMMON_KEY_FAILED)]:
             with self.subTest(key=key, value=value):
@@ -45,9 +45,10 @@ class RegistryFailures(report.MenufixRun):
 
     def test_roots_that_are_not_absolute_paths_are_refused(self):
         # One of each rule: empty, drive-relative, two characters without ":",
-        # rooted without a drive, unexpanded.
+        # rooted without a drive, unexpanded, longer than 257 bytes.
         for data, kind in [("", "REG_SZ"), ("C:Roots\\User", "REG_SZ"), ("ab\\Start Menu", "REG_SZ"),
-                           ("\\Roots\\User", "REG_SZ"), (r"%SystemDrive%\Roots\User", "REG_EXPAND_SZ")]:
+                           ("\\Roots\\User", "REG_SZ"), (r"%SystemDrive%\Roots\User", "REG_EXPAND_SZ"),
+                           (USER.ljust(258, "u"), "REG_SZ")]:
             with self.subTest(data=data, kind=kind):
                 self.wine.set_value(USER_KEY, "Start Menu", data, kind=kind)
                 self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
@@ -61,6 +62,12 @@ class RegistryFailures(report.MenufixRun):
         self.wine.set_roots(drive, unexpanded)
         self.assertRun(0, "".join(map(missing, menu_folders(drive) + menu_folders(unexpanded))),
                        completed=True, roots=(drive, unexpanded))
+        # 257 bytes, the most it reads. Every path below is too long for the
+        # file system, and for the trace to show whole.
+        long_user, long_common = USER.ljust(257, "u"), COMMON.ljust(257, "c")
+        self.wine.set_roots(long_user, long_common)
+        self.assertRun(0, "".join(map(missing, menu_folders(long_user) + menu_folders(long_common))),
+                       completed=True, traced=False)
         # A Start Menu redirected to a share; one on a mapped drive, a late
         # letter (Wine's Z: is the Linux root).
         share, mapped = self.wine.share(USER, "user"), "Z:" + self.wine.unix(USER).replace("/", "\\")
@@ -72,18 +79,6 @@ class RegistryFailures(report.MenufixRun):
         self.wine.set_value(COMMON_KEY, "Common Start Menu", "433a5c52", kind="REG_BINARY")
         self.assertRun(0, user_pass(USER) + "".join(map(missing, menu_folders("C:\\R"))),
                        completed=True, roots=(USER, "C:\\R"))
-
-    def test_roots_of_257_bytes_are_read_and_of_258_refused(self):
-        long_user, long_common = USER.ljust(257, "u"), COMMON.ljust(257, "c")
-        # Below a 257-byte root every path is too long for the file system,
-        # and too long for the trace to show whole.
-        self.wine.set_roots(long_user, long_common)
-        self.assertRun(0, "".join(map(missing, menu_folders(long_user) + menu_folders(long_common))),
-                       completed=True, traced=False)
-        self.wine.set_roots(long_user + "u", long_common)
-        self.assertRun(ROOT_FAILED, USER_ROOT_FAILED)
-        self.wine.set_roots(USER, long_common + "c")
-        self.assertRun(ROOT_FAILED, user_pass(USER) + COMMON_ROOT_FAILED)
 
 
 if __name__ == "__main__":

@@ -1,14 +1,10 @@
-"""The menufix.exe and menufix-3-folders.exe people download, out of the
-release zip (MENUFIX_ZIP), where the kernel cannot run 32-bit code: 32-bit
-Wine under qemu-user emulation in a 64-bit prefix. The twin's suite covers the
-logic; these few untraced runs (a minute or two each) cover what only the
-32-bit build has: its registry view, C runtime, stack cookies and the 32-bit
+"""The menufix.exe and menufix-3-folders.exe people download, out of the release zip
+(MENUFIX_ZIP), where the kernel cannot run 32-bit code: 32-bit Wine under qemu-user emulation
+in a 64-bit prefix. The twin's suite covers the logic; these few untraced runs (minutes each)
+cover what only the 32-bit build has: its registry view, C runtime, stack cookies, the 32-bit
 pause. ATTRDUMP_EXE is a 64-bit attrdump, which runs natively."""
 
-import contextlib
-import os
-import tempfile
-import zipfile
+import contextlib, os, tempfile, zipfile
 
 import emulation
 import report

@@ -1,11 +1,8 @@
-"""The real menufix-3-folders.exe under Wine: the three folders of Windows 8
-to 11 in each Start Menu, its report byte for byte, its exit status, what
-changed on disk, and, from the relay trace, every attribute word it set and
-that it used only wide calls."""
+"""The real menufix-3-folders.exe under Wine: the three folders of Windows 8 to 11 in each Start
+Menu, its report byte for byte, its exit status, what changed on disk, and, from the relay
+trace, every attribute word it set and that it used only wide calls."""
 
-import os
-import subprocess
-import unittest
+import contextlib, itertools, os, subprocess, unittest
 
 import report
 from report import (COMMON_ROOT_FAILED, KEY_FAILED, ROOT_FAILED, USER_KEY_FAILED, USER_ROOT_FAILED,
@@ -50,10 +47,9 @@ def menu_pass(root, *lines):
 
 def dos_bits(wine, path):
     """Hidden, system and archive bits as Wine keeps them for a path (0 where none)."""
-    try:
+    with contextlib.suppress(OSError):
         return int(os.getxattr(wine.unix(path), "user.DOSATTRIB", follow_symlinks=False), 16)
-    except OSError:
-        return 0
+    return 0
 
 
 class ThreeFolders(unittest.TestCase):
@@ -62,21 +58,19 @@ class ThreeFolders(unittest.TestCase):
         cls.no_mounts = private_mounts()  # before the Wine session, which must see them
         cls.program = os.environ["THREE_FOLDERS_EXE"]
         cls.wine = WinePrefix(name="three", bits=image(cls.program)[0])
-        cls.count = 0
+        cls.cases = itertools.count(1)
 
     @classmethod
     def tearDownClass(cls):
         cls.wine.close()
 
     def setUp(self):
-        ThreeFolders.count += 1
-        self.base = "C:\\Case%d" % self.count
+        self.base = "C:\\Case%d" % next(self.cases)
 
     def assertRun(self, arguments, status, text, sets):
-        """Runs the program, traced, with standard output to a file; checks its
-        status, its report after the banner and that it set exactly the
-        folders of sets to 0x11, through wide calls only. Returns the hives
-        it opened, as 32-bit numbers (the twin shows them sign-extended)."""
+        """Runs the program, traced, its output to a file; checks its status, its report after the
+        banner, and that it set exactly the folders of sets to 0x11, through wide calls only.
+        Returns the hives it opened, as 32-bit numbers (the twin shows them sign-extended)."""
         calls = []
         actual, output = self.wine.run(self.program, *arguments, relay=calls)
         report.assert_output(self, output, BANNER + text)
@@ -98,8 +92,7 @@ class ThreeFolders(unittest.TestCase):
         self.menu(user, {"System Tools": ({"Inside": ({}, HIDDEN)}, HIDDEN),
                          "Accessibility": ({"desktop.ini": b""}, SYSTEM)})
         os.setxattr(self.wine.unix(access), "user.DOSATTRIB", b"0x24")  # system, archive
-        self.wine.make_tree(outside, {})
-        self.wine.set_attributes(outside, HIDDEN | SYSTEM)
+        self.wine.make_tree(self.base + "\\Outside", {"Shell": ({}, HIDDEN | SYSTEM)})
         self.wine.link(shell, outside)
         # Already read-only, as Wine shows a folder without write bits.
         self.menu(common, {"System Tools": b"a file", "Windows PowerShell": ({}, READ_ONLY)})
@@ -116,7 +109,7 @@ class ThreeFolders(unittest.TestCase):
 
     def test_menus_on_a_share_read_only_words_and_a_folder_that_cannot_be_read(self):
         # Start Menus redirected to a share, which reaches a folder on drive C:.
-        share = self.wine.share(self.base, "case%d" % self.count)
+        share = self.wine.share(self.base, self.base[3:])
         user, common = share + "\\User", share + "\\Common"
         # Read-only with any other bit is a word to set; only 0x11 is kept.
         self.menu(self.base + "\\User", {"System Tools": ({}, READ_ONLY | HIDDEN),
@@ -152,9 +145,8 @@ class ThreeFolders(unittest.TestCase):
         self.wine.set_roots(user, common)
         user_pass, common_pass = (menu_pass(root, absent, repaired, absent) for root in (user, common))
 
-        # Roots as menufix refuses them: empty, drive-relative, rooted without
-        # a drive, unexpanded; and UTF-16 in a binary value, which menufix
-        # would read as ANSI bytes.
+        # Roots as menufix refuses them: empty, drive-relative, rooted without a drive,
+        # unexpanded; and UTF-16 in a binary value, which menufix would read as ANSI bytes.
         for kind, data in [("REG_SZ", ""), ("REG_SZ", "C:Roots\\User"), ("REG_SZ", user[2:]),
                            ("REG_EXPAND_SZ", "%SystemDrive%" + user[2:]),
                            ("REG_BINARY", (user + "\0").encode("utf-16-le").hex())]:
