@@ -67,10 +67,8 @@ class ShippedScripts(unittest.TestCase):
         # Each test its own share, menus and registry values, in the one prefix.
         ShippedScripts.count += 1
         self.base = "C:\\Case%d" % self.count
-        # "&" and "!" in the share, as a server's name may hold them; a
-        # profile path with Chinese, "!" and "%", which the scripts only pass
-        # on. The scripts stand apart, as in a policy's folder: cmd /c takes
-        # no quoted path with "&" in it.
+        # "&" and "!" in the share; Chinese, "!" and "%" in a profile path, which
+        # the scripts only pass on; the scripts apart, as cmd /c takes no quoted "&".
         self.share = self.base + "\\Share & Co!"
         self.user = self.base + "\\Users\\张三!%x%\\Start Menu"
         self.common = self.base + "\\ProgramData\\Start Menu"
@@ -109,7 +107,7 @@ class ShippedScripts(unittest.TestCase):
         reader, writer = os.pipe()
         try:
             result = subprocess.run([self.wine.loader, "cmd", "/c", command], env=env, stdin=reader,
-                                    capture_output=True, timeout=120)
+                                    capture_output=True, timeout=60)
         finally:
             os.close(reader)
             os.close(writer)
@@ -186,21 +184,18 @@ class ShippedScripts(unittest.TestCase):
         self.assertEqual([name for name in logs + [self.logon_log] if searched[0] in self.log(name)], logs)
 
     def test_startup_script_as_system_gives_system_a_start_menu_and_runs_again(self):
-        status, _, words = self.run_script("menufix-startup.cmd", system=True)
-        log = self.log(self.startup_log)
-        self.assertTrue(log.startswith("menufix startup run started "), log)
-        self.assertIn(report.repaired(self.common + r"\Programs\Accessories"), log)
-        self.assertResult(log, "ok; " + BOTH_RAN)
-        self.assertEqual(status, 0)
-        self.assertThreeSet(words, self.common)
-
-        self.wine.delete_value(USER_KEY, "Start Menu")
-        status, _, words = self.run_script("menufix-startup.cmd", system=True)
-        log = self.log(self.startup_log)
+        for forget in (False, True):
+            if forget:
+                self.wine.delete_value(USER_KEY, "Start Menu")
+            status, _, words = self.run_script("menufix-startup.cmd", system=True)
+            log = self.log(self.startup_log)
+            self.assertTrue(log.startswith("menufix startup run started "), log)
+            self.assertIn(report.repaired(self.common + r"\Programs\Accessories"), log)
+            self.assertResult(log, "ok; " + BOTH_RAN)
+            self.assertEqual(status, 0)
+            self.assertThreeSet(words, self.common)
         self.assertIn("\r\nmenufix.exe exit code -2\r\nSYSTEM has no Start Menu value: adding it, "
                       "running menufix again.\r\n", log)
-        self.assertResult(log, "ok; " + BOTH_RAN)
-        self.assertEqual(status, 0)
         self.assertEqual(self.wine.query_value(USER_KEY, "Start Menu"), SYSTEM_PROFILE_MENU)
 
     def test_startup_script_run_by_a_person_leaves_the_registry_and_the_share_alone(self):
@@ -254,9 +249,10 @@ class ShippedScripts(unittest.TestCase):
             watcher = threading.Thread(target=take_the_share_once_the_run_started)
             return lambda: (watcher.start(), self.addCleanup(subprocess.run, ["chattr", "-i", path]),
                             self.addCleanup(watcher.join), self.addCleanup(done.set))
-        three, nowhere = self.wine.unix(self.share + "\\menufix-3-folders.exe"), self.temp + "\\menufix-logon-3-folders.txt"
+        three = self.wine.unix(self.share + "\\menufix-3-folders.exe")
         empty = lambda: (open(three, "wb").close(), self.addCleanup(shutil.copy, self.programs[1], three))
-        nowhere = self.wine.unix(nowhere)
+        link = lambda path: lambda: (os.symlink("/nowhere/x", self.wine.unix(path)),
+                                     self.addCleanup(os.remove, self.wine.unix(path)))
         # (what goes wrong, script, as SYSTEM, variables, where the result is, result, note)
         cases = [
             (no_share, "menufix-logon.cmd", False, (), logon_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
@@ -275,15 +271,19 @@ class ShippedScripts(unittest.TestCase):
              refused % ("write menufix-logon-log.txt", missing), ""),
             (lambda: self.immutable(locked), "menufix-logon.cmd", False, [("TEMP", locked)], None,
              refused % ("write menufix-logon-log.txt", locked), ""),
+            # Run as SYSTEM, the logon script keeps out of the system's %TEMP%.
+            (lambda: self.immutable(r"C:\windows\temp"), "menufix-logon.cmd", False,
+             [("TEMP", r"C:\windows\Temp")], None, "ok; " + BOTH_RAN, ""),
             (no_share, "menufix-logon.cmd", False, [("TEMP", missing)], self.appdata + "\\menufix-logon.log",
              refused % ("write menufix-logon-log.txt", missing), NOT_SHARED),
             # A file Windows cannot start, and an output cmd cannot open (a
             # link to nowhere, which del leaves and "if exist" cannot see).
             (empty, "menufix-startup.cmd", True, (), None,
              "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 9009", ""),
-            (lambda: (os.symlink("/nowhere/x", nowhere), self.addCleanup(os.remove, nowhere)),
-             "menufix-logon.cmd", False, (), None,
+            (link(self.temp + "\\menufix-logon-3-folders.txt"), "menufix-logon.cmd", False, (), None,
              "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not run: could not write its output", ""),
+            (link(SYSTEM_LOGS + "\\menufix-startup-menufix.txt"), "menufix-startup.cmd", True, (), None,
+             "FAILED; menufix.exe not run: could not write its output; menufix-3-folders.exe exit code 0", ""),
             (away("menufix.exe"), "menufix-logon.cmd", False, (), None,
              "FAILED; menufix.exe not found; menufix-3-folders.exe exit code 0", ""),
             (away("menufix-3-folders.exe"), "menufix-startup.cmd", True, (), None,
