@@ -157,7 +157,6 @@ class ShippedScripts(unittest.TestCase):
         self.assertTrue(log.startswith("menufix logon run started "), log)
         self.assertIn(report.repaired(self.user + r"\Programs\Accessories"), log)
         self.assertIn("\r\nmenufix.exe exit code 0\r\n", log)
-        self.assertIn(report.repaired(self.user + r"\Programs\Windows PowerShell"), log)
         self.assertResult(log, "ok; " + BOTH_RAN)
         self.assertEqual(status, 0)
         self.assertThreeSet(words, self.user)
