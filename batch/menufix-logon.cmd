@@ -12,6 +12,8 @@ rem share at the end: then the whole log, result included, is this user's
 rem %TEMP%\menufix-logon.log (or, where %TEMP% took no file,
 rem %LOCALAPPDATA%\menufix-logon.log), and its first line says why.
 setlocal EnableExtensions DisableDelayedExpansion
+rem A variable named ERRORLEVEL would stand in for every exit code below.
+set "ERRORLEVEL="
 
 rem ===== EDIT THIS LINE: the share that holds both programs and logs\ =====
 set "SHARE=\\server\share"
@@ -30,7 +32,6 @@ set "FALLBACK=%LOCAL%.log"
 set "OTHER=%LOCALAPPDATA%\menufix-logon.log"
 if not defined LOCALAPPDATA set "OTHER="
 set "STARTED=%DATE% %TIME%"
-set "NOTE="
 
 rem The first line goes to the log at once. A log that cannot be opened
 rem keeps cmd from running the command that writes to it, so it is tested
@@ -39,13 +40,15 @@ rem follows "||" even when it succeeded.
 set "LOGOK="
 set "LOGOK=1" > "%LOG%"
 if defined LOGOK >> "%LOG%" echo menufix logon run started %STARTED%, programs from "%SHARE%"
-if not defined LOGOK set "NOTE=log not on the share; "
 
-rem An earlier run's files go first: one that stays (held open, read-only)
-rem would put that run's output into this run's log; /q, as one that is a
-rem folder would make del ask. No path goes into a variable that is
-rem echoed: an "&" in it would end the echo.
-del /q "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" 2>nul
+rem An earlier run's files go first: one that stays (held open) would put
+rem that run's output into this run's log. One that is a folder, or a
+rem junction, is left as it is and the run refused: del would empty it. No
+rem path goes into a variable that is echoed: an "&" in it would end the echo.
+set "WHY="
+for %%F in ("%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" "%LOCAL%-log.txt") do if exist "%%~F\*" set "WHY=remove an earlier run's %%~nxF, a folder,"
+if defined WHY goto refused
+del /f /q "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" 2>nul
 set "WHY=write menufix-logon-log.txt"
 set "WHY=" > "%LOCAL%-log.txt"
 for %%F in ("%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt") do if exist %%F set "WHY=remove an earlier run's %%~nxF"
@@ -63,7 +66,7 @@ call :unset
 "%SHARE%\menufix.exe" < nul > "%LOCAL%-menufix.txt" 2>&1
 set "RC=%ERRORLEVEL%"
 set "MENUFIX=menufix.exe exit code %RC%"
-if "%RC%"=="0" set /a GOOD+=1
+if "%RC%"=="0" if exist "%LOCAL%-menufix.txt" set /a GOOD+=1
 if "%RC%"=="99999" set "MENUFIX=menufix.exe did not start"
 if not exist "%LOCAL%-menufix.txt" set "MENUFIX=menufix.exe not run: could not write its output"
 :three
@@ -73,7 +76,7 @@ call :unset
 "%SHARE%\menufix-3-folders.exe" /user < nul > "%LOCAL%-3-folders.txt" 2>&1
 set "RC=%ERRORLEVEL%"
 set "THREE=menufix-3-folders.exe exit code %RC%"
-if "%RC%"=="0" set /a GOOD+=1
+if "%RC%"=="0" if exist "%LOCAL%-3-folders.txt" set /a GOOD+=1
 if "%RC%"=="99999" set "THREE=menufix-3-folders.exe did not start"
 if not exist "%LOCAL%-3-folders.txt" set "THREE=menufix-3-folders.exe not run: could not write its output"
 
@@ -81,8 +84,9 @@ if not exist "%LOCAL%-3-folders.txt" set "THREE=menufix-3-folders.exe not run: c
 set "RESULT=FAILED"
 if "%GOOD%"=="2" set "RESULT=ok"
 rem The whole log is made here and copied to its place in one step, so
-rem that a share gone since the first line costs no line of it. Where the
-rem copy fails, the log stays here, and says why.
+rem that a share gone since the first line costs no line of it, and one
+rem back since then gets this run's result. Where the copy fails, the log
+rem stays here, or where this folder refuses it, in %LOCALAPPDATA%.
 if exist "%LOCAL%-menufix.txt" type "%LOCAL%-menufix.txt" >> "%LOCAL%-log.txt"
 >> "%LOCAL%-log.txt" echo.
 >> "%LOCAL%-log.txt" echo %MENUFIX%
@@ -94,13 +98,15 @@ rem which keeps its English name though the run is ok; no path holds ">".
 set "WARN="
 "%SystemRoot%\System32\find.exe" "->>" "%LOCAL%-log.txt" >nul 2>&1
 if not errorlevel 1 set "WARN=desktop.ini missing; "
-if defined NOTE goto fallback
 copy /y "%LOCAL%-log.txt" "%LOCAL%-done.txt" >nul
 >> "%LOCAL%-done.txt" echo menufix result: %RESULT%; %WARN%started %STARTED%; %MENUFIX%; %THREE%
 copy /y "%LOCAL%-done.txt" "%LOG%" >nul 2>&1
 if not errorlevel 1 goto written
 :fallback
 set "NOTE=log not on the share; "
+set "KEPT="
+set "KEPT=1" > "%FALLBACK%"
+if not defined KEPT set "FALLBACK=%OTHER%"
 > "%FALLBACK%" echo could not write "%LOG%": this log is written here instead.
 type "%LOCAL%-log.txt" >> "%FALLBACK%"
 >> "%FALLBACK%" echo menufix result: %RESULT%; %WARN%%NOTE%started %STARTED%; %MENUFIX%; %THREE%
@@ -109,10 +115,11 @@ goto written
 
 :refused
 rem No file of this run can be made here: neither program runs, and the
-rem result goes straight to the share's log, or to a fallback elsewhere.
+rem share's log is written anew with the result, or a fallback elsewhere.
 set "RESULT=FAILED"
 set "SENT="
-if defined LOGOK set "SENT=1" >> "%LOG%"
+set "SENT=1" > "%LOG%"
+if defined SENT >> "%LOG%" echo menufix logon run started %STARTED%, programs from "%SHARE%"
 if defined SENT >> "%LOG%" echo menufix result: FAILED; started %STARTED%; could not %WHY% in "%HERE%"; neither program run
 if defined SENT goto written
 if not defined OTHER goto written
@@ -122,7 +129,7 @@ if not defined OTHER goto written
 set "LOG=%OTHER%"
 
 :written
-del "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-log.txt" "%LOCAL%-done.txt" 2>nul
+if not defined WHY del /f /q "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-log.txt" "%LOCAL%-done.txt" 2>nul
 if "%RESULT%"=="ok" exit /b 0
 exit /b 1
 

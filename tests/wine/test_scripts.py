@@ -133,7 +133,7 @@ class ShippedScripts(unittest.TestCase):
         made = subprocess.run(["chattr", "+i", self.wine.unix(path)], capture_output=True, text=True)
         if made.returncode:
             self.skipTest("chattr +i: " + made.stderr.strip())
-        self.addCleanup(subprocess.run, ["chattr", "-i", self.wine.unix(path)], check=True)
+        self.addCleanup(subprocess.run, ["chattr", "-i", self.wine.unix(path)], capture_output=True)
 
     def assertThreeSet(self, words, root):
         """menufix-3-folders.exe gave the three folders below root, and nothing else, 0x11."""
@@ -236,18 +236,24 @@ class ShippedScripts(unittest.TestCase):
             path = self.wine.unix(self.share + "\\" + program)
             return lambda: (os.rename(path, path + ".away"), self.addCleanup(os.rename, path + ".away", path))
 
-        def gone_mid_run(log):
-            """The share's log takes no line once the run has written its first."""
-            path = self.wine.unix(self.share + "\\logs\\" + log)
-            done = threading.Event()
+        def mid_run(trigger, how, log):
+            """The share's log made immutable (+i) or writable (-i) again once
+            the run has written a line to trigger."""
+            path, trigger, done = self.wine.unix(self.share + "\\logs\\" + log), self.wine.unix(trigger), threading.Event()
 
-            def take_the_share_once_the_run_started():
+            def watch():
                 while not done.wait(0.01):
-                    if os.path.exists(path) and os.path.getsize(path):
-                        return subprocess.run(["chattr", "+i", path], check=True)
-            watcher = threading.Thread(target=take_the_share_once_the_run_started)
-            return lambda: (watcher.start(), self.addCleanup(subprocess.run, ["chattr", "-i", path]),
+                    if os.path.exists(trigger) and os.path.getsize(trigger):
+                        return subprocess.run(["chattr", how, path], check=True)
+            watcher = threading.Thread(target=watch)
+            return lambda: (how == "-i" and leftover(self.share + "\\logs\\" + log)(), watcher.start(),
+                            self.addCleanup(subprocess.run, ["chattr", "-i", path]),
                             self.addCleanup(watcher.join), self.addCleanup(done.set))
+
+        def folder(path):
+            inside = self.wine.unix(path + "\\kept.txt")
+            return lambda: (self.wine.make_tree(path, {"kept.txt": b""}), self.addCleanup(
+                lambda: (self.assertTrue(os.path.exists(inside), "del emptied a folder"), shutil.rmtree(inside[:-9]))))
         three = self.wine.unix(self.share + "\\menufix-3-folders.exe")
         empty = lambda: (open(three, "wb").close(), self.addCleanup(shutil.copy, self.programs[1], three))
         link = lambda path: lambda: (os.symlink("/nowhere/x", self.wine.unix(path)),
@@ -256,10 +262,18 @@ class ShippedScripts(unittest.TestCase):
         cases = [
             (no_share, "menufix-logon.cmd", False, (), logon_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
             (no_share, "menufix-startup.cmd", True, (), startup_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
-            (gone_mid_run(self.logon_log), "menufix-logon.cmd", False, (), logon_fallback, "ok; " + BOTH_RAN,
-             NOT_SHARED),
-            (gone_mid_run(self.startup_log), "menufix-startup.cmd", True, (), startup_fallback,
-             "ok; " + BOTH_RAN, NOT_SHARED),
+            (mid_run(self.share + "\\logs\\" + self.logon_log, "+i", self.logon_log), "menufix-logon.cmd", False, (),
+             logon_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
+            (mid_run(self.share + "\\logs\\" + self.startup_log, "+i", self.startup_log), "menufix-startup.cmd", True,
+             (), startup_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
+            # A share back by the end gets the whole log; a fallback that
+            # refuses sends it on to %LOCALAPPDATA%.
+            (mid_run(self.temp + "\\menufix-logon-menufix.txt", "-i", self.logon_log), "menufix-logon.cmd", False, (),
+             None, "ok; " + BOTH_RAN, ""),
+            (lambda: (no_share(), leftover(logon_fallback)()), "menufix-logon.cmd", False, (),
+             self.appdata + "\\menufix-logon.log", "ok; " + BOTH_RAN, NOT_SHARED),
+            (folder(self.temp + "\\menufix-logon-done.txt"), "menufix-logon.cmd", False, (), None,
+             refused % ("remove an earlier run's menufix-logon-done.txt, a folder,", self.temp), ""),
             (leftover(self.temp + "\\menufix-logon-menufix.txt"), "menufix-logon.cmd", False, (), None,
              refused % ("remove an earlier run's menufix-logon-menufix.txt", self.temp), ""),
             (leftover(SYSTEM_LOGS + "\\menufix-startup-log.txt"), "menufix-startup.cmd", True, (), None,
@@ -287,7 +301,8 @@ class ShippedScripts(unittest.TestCase):
              "FAILED; menufix.exe not found; menufix-3-folders.exe exit code 0", ""),
             (away("menufix-3-folders.exe"), "menufix-startup.cmd", True, (), None,
              "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found", ""),
-            (self.read_only_mount, "menufix-logon.cmd", False, (), None,
+            # A variable named ERRORLEVEL that would make every exit code 0.
+            (self.read_only_mount, "menufix-logon.cmd", False, [("ERRORLEVEL", "0")], None,
              "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 1", ""),
         ]
         for index, (wrong, name, system, variables, local, result, note) in enumerate(cases):
