@@ -93,11 +93,9 @@ class ShippedScripts(unittest.TestCase):
         traced, as SYSTEM or the prefix's user, with the given (name, value)
         pairs set in cmd first (Wine sets some, such as USERDOMAIN, over what
         it is given); returns (status, standard output, {folder: word set})."""
-        text = self.texts[name]
-        self.assertEqual(text.count(MARKED), 1)
+        self.assertEqual(self.texts[name].count(MARKED), 1)
         path = self.policy + "\\" + name
-        with open(self.wine.unix(path), "w", newline="") as file:
-            file.write(text.replace(MARKED, 'set "SHARE=%s"' % self.share))
+        pathlib.Path(self.wine.unix(path)).write_text(self.texts[name].replace(MARKED, 'set "SHARE=%s"' % self.share))
         env = dict(self.wine.env, WINEDEBUG="+relay")
         command = "".join("set %s=%s& " % pair for pair in variables) + "call " + path
         if system:
@@ -140,9 +138,7 @@ class ShippedScripts(unittest.TestCase):
         self.assertEqual(words, {root + "\\Programs\\" + name: 0x11 for name in THREE})
 
     def assertResult(self, log, result, note=""):
-        """The log's last line, the only one a summary reads: result, note,
-        the date and time the run started (as this Wine's %DATE% %TIME%
-        give them), what each program did."""
+        """The log's one result line, its last: result, note, start (as Wine's %DATE% %TIME%), programs."""
         lines = log.splitlines()
         self.assertEqual(len([line for line in lines if line.startswith("menufix result:")]), 1, log)
         today = time.localtime()
@@ -199,8 +195,7 @@ class ShippedScripts(unittest.TestCase):
 
     def test_startup_script_run_by_a_person_leaves_the_registry_and_the_share_alone(self):
         earlier = "menufix result: ok; started earlier, by SYSTEM\r\n"
-        with open(self.wine.unix(self.share + "\\logs\\" + self.startup_log), "w", newline="") as file:
-            file.write(earlier)
+        pathlib.Path(self.wine.unix(self.share + "\\logs\\" + self.startup_log)).write_bytes(earlier.encode())
         local = self.temp + "\\menufix-startup.log"
         for code, forget in (("-2", lambda: self.wine.delete_value(USER_KEY, "Start Menu")),
                              ("-1", lambda: self.wine.delete_key(USER_KEY))):
@@ -223,23 +218,21 @@ class ShippedScripts(unittest.TestCase):
 
     def test_result_line_is_true_and_reaches_a_log_whatever_one_folder_refuses(self):
         missing, locked = self.base + "\\Missing", self.base + "\\Locked"
-        self.wine.make_tree(locked, {})
         logon_fallback, startup_fallback = self.temp + "\\menufix-logon.log", SYSTEM_LOGS + "\\menufix-startup.log"
+        other_fallback, three = self.appdata + "\\menufix-logon.log", self.wine.unix(self.share + "\\menufix-3-folders.exe")
         refused = "FAILED; could not %s in \"%s\"; neither program run"
+        logon, startup, ok = "menufix-logon.cmd", "menufix-startup.cmd", "ok; " + BOTH_RAN
         no_share = lambda: shutil.rmtree(self.wine.unix(self.share + "\\logs"))
+        leftover = lambda path: lambda: (pathlib.Path(self.wine.unix(path)).write_bytes(b"old\r\n"), self.immutable(path))
+        away = lambda path: lambda: (os.rename(path, path + ".away"), self.addCleanup(os.rename, path + ".away", path))
+        empty = lambda: (open(three, "wb").close(), self.addCleanup(shutil.copy, self.programs[1], three))
+        link = lambda path: lambda: (os.symlink("/nowhere/x", self.wine.unix(path)),
+                                     self.addCleanup(os.remove, self.wine.unix(path)))
 
-        def leftover(path):
-            return lambda: (self.wine.make_tree(path.rsplit("\\", 1)[0], {path.rsplit("\\", 1)[1]: b"old\r\n"}),
-                            self.immutable(path))
-
-        def away(program):
-            path = self.wine.unix(self.share + "\\" + program)
-            return lambda: (os.rename(path, path + ".away"), self.addCleanup(os.rename, path + ".away", path))
-
-        def mid_run(trigger, how, log):
-            """The share's log made immutable (+i) or writable (-i) again once
-            the run has written a line to trigger."""
-            path, trigger, done = self.wine.unix(self.share + "\\logs\\" + log), self.wine.unix(trigger), threading.Event()
+        def mid_run(log, how, trigger=None):
+            """The share's log made immutable (+i) or writable (-i) once the run wrote to trigger (the log)."""
+            path, done = self.wine.unix(self.share + "\\logs\\" + log), threading.Event()
+            trigger = self.wine.unix(trigger) if trigger else path
 
             def watch():
                 while not done.wait(0.01):
@@ -254,55 +247,41 @@ class ShippedScripts(unittest.TestCase):
             inside = self.wine.unix(path + "\\kept.txt")
             return lambda: (self.wine.make_tree(path, {"kept.txt": b""}), self.addCleanup(
                 lambda: (self.assertTrue(os.path.exists(inside), "del emptied a folder"), shutil.rmtree(inside[:-9]))))
-        three = self.wine.unix(self.share + "\\menufix-3-folders.exe")
-        empty = lambda: (open(three, "wb").close(), self.addCleanup(shutil.copy, self.programs[1], three))
-        link = lambda path: lambda: (os.symlink("/nowhere/x", self.wine.unix(path)),
-                                     self.addCleanup(os.remove, self.wine.unix(path)))
         # (what goes wrong, script, as SYSTEM, variables, where the result is, result, note)
         cases = [
-            (no_share, "menufix-logon.cmd", False, (), logon_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
-            (no_share, "menufix-startup.cmd", True, (), startup_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
-            (mid_run(self.share + "\\logs\\" + self.logon_log, "+i", self.logon_log), "menufix-logon.cmd", False, (),
-             logon_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
-            (mid_run(self.share + "\\logs\\" + self.startup_log, "+i", self.startup_log), "menufix-startup.cmd", True,
-             (), startup_fallback, "ok; " + BOTH_RAN, NOT_SHARED),
+            (no_share, logon, False, (), logon_fallback, ok, NOT_SHARED),
+            (no_share, startup, True, (), startup_fallback, ok, NOT_SHARED),
+            (mid_run(self.logon_log, "+i"), logon, False, (), logon_fallback, ok, NOT_SHARED),
+            (mid_run(self.startup_log, "+i"), startup, True, (), startup_fallback, ok, NOT_SHARED),
             # A share back by the end gets the whole log; a fallback that
             # refuses sends it on to %LOCALAPPDATA%.
-            (mid_run(self.temp + "\\menufix-logon-menufix.txt", "-i", self.logon_log), "menufix-logon.cmd", False, (),
-             None, "ok; " + BOTH_RAN, ""),
-            (lambda: (no_share(), leftover(logon_fallback)()), "menufix-logon.cmd", False, (),
-             self.appdata + "\\menufix-logon.log", "ok; " + BOTH_RAN, NOT_SHARED),
-            (folder(self.temp + "\\menufix-logon-done.txt"), "menufix-logon.cmd", False, (), None,
+            (mid_run(self.logon_log, "-i", self.temp + "\\menufix-logon-menufix.txt"), logon, False, (), None, ok, ""),
+            (lambda: (no_share(), leftover(logon_fallback)()), logon, False, (), other_fallback, ok, NOT_SHARED),
+            (folder(self.temp + "\\menufix-logon-done.txt"), logon, False, (), None,
              refused % ("remove an earlier run's menufix-logon-done.txt, a folder,", self.temp), ""),
-            (leftover(self.temp + "\\menufix-logon-menufix.txt"), "menufix-logon.cmd", False, (), None,
+            (leftover(self.temp + "\\menufix-logon-menufix.txt"), logon, False, (), None,
              refused % ("remove an earlier run's menufix-logon-menufix.txt", self.temp), ""),
-            (leftover(SYSTEM_LOGS + "\\menufix-startup-log.txt"), "menufix-startup.cmd", True, (), None,
+            (leftover(SYSTEM_LOGS + "\\menufix-startup-log.txt"), startup, True, (), None,
              refused % ("write menufix-startup-log.txt", r"C:\windows\Logs"), ""),
-            (leftover(SYSTEM_LOGS + "\\menufix-startup-3-folders.txt"), "menufix-startup.cmd", True, (), None,
-             refused % ("remove an earlier run's menufix-startup-3-folders.txt", r"C:\windows\Logs"), ""),
-            (lambda: None, "menufix-logon.cmd", False, [("TEMP", missing)], None,
-             refused % ("write menufix-logon-log.txt", missing), ""),
-            (lambda: self.immutable(locked), "menufix-logon.cmd", False, [("TEMP", locked)], None,
+            (lambda: None, logon, False, [("TEMP", missing)], None, refused % ("write menufix-logon-log.txt", missing), ""),
+            (lambda: (self.wine.make_tree(locked, {}), self.immutable(locked)), logon, False, [("TEMP", locked)], None,
              refused % ("write menufix-logon-log.txt", locked), ""),
-            # Run as SYSTEM, the logon script keeps out of the system's %TEMP%.
-            (lambda: self.immutable(r"C:\windows\temp"), "menufix-logon.cmd", False,
-             [("TEMP", r"C:\windows\Temp")], None, "ok; " + BOTH_RAN, ""),
-            (no_share, "menufix-logon.cmd", False, [("TEMP", missing)], self.appdata + "\\menufix-logon.log",
+            (no_share, logon, False, [("TEMP", missing)], other_fallback,
              refused % ("write menufix-logon-log.txt", missing), NOT_SHARED),
+            # Run as SYSTEM, the logon script keeps out of the system's %TEMP%.
+            (lambda: self.immutable(r"C:\windows\temp"), logon, False, [("TEMP", r"C:\windows\Temp")], None, ok, ""),
             # A file Windows cannot start, and an output cmd cannot open (a
             # link to nowhere, which del leaves and "if exist" cannot see).
-            (empty, "menufix-startup.cmd", True, (), None,
-             "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 9009", ""),
-            (link(self.temp + "\\menufix-logon-3-folders.txt"), "menufix-logon.cmd", False, (), None,
+            (empty, startup, True, (), None, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 9009", ""),
+            (link(self.temp + "\\menufix-logon-3-folders.txt"), logon, False, (), None,
              "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not run: could not write its output", ""),
-            (link(SYSTEM_LOGS + "\\menufix-startup-menufix.txt"), "menufix-startup.cmd", True, (), None,
+            (link(SYSTEM_LOGS + "\\menufix-startup-menufix.txt"), startup, True, (), None,
              "FAILED; menufix.exe not run: could not write its output; menufix-3-folders.exe exit code 0", ""),
-            (away("menufix.exe"), "menufix-logon.cmd", False, (), None,
+            (away(self.wine.unix(self.share + "\\menufix.exe")), logon, False, (), None,
              "FAILED; menufix.exe not found; menufix-3-folders.exe exit code 0", ""),
-            (away("menufix-3-folders.exe"), "menufix-startup.cmd", True, (), None,
-             "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found", ""),
+            (away(three), startup, True, (), None, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found", ""),
             # A variable named ERRORLEVEL that would make every exit code 0.
-            (self.read_only_mount, "menufix-logon.cmd", False, [("ERRORLEVEL", "0")], None,
+            (self.read_only_mount, logon, False, [("ERRORLEVEL", "0")], None,
              "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 1", ""),
         ]
         for index, (wrong, name, system, variables, local, result, note) in enumerate(cases):
