@@ -349,8 +349,9 @@ def remove(path):
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     if not os.path.isdir(path):
         return
-    with open("/proc/self/mounts") as mounts:
-        points = [line.split()[1] for line in mounts if line.split()[1].startswith(path + "/")]
+    with open("/proc/self/mounts") as mounts:  # a space in a mount point reads \040
+        points = [re.sub(r"\\([0-7]{3})", lambda m: chr(int(m[1], 8)), line.split()[1]) for line in mounts]
+    points = [point for point in points if point.startswith(path + "/")]
     for point in reversed(points):
         subprocess.run(["umount", "-l", point], stderr=subprocess.DEVNULL)
     # The server's socket folder is named after the prefix's device and inode,

@@ -310,10 +310,8 @@ class ShippedScripts(unittest.TestCase):
         """The user's Windows PowerShell on a read-only mount: it cannot be changed."""
         if self.no_mounts:
             self.skipTest(self.no_mounts)
-        folder = self.wine.unix(self.user + r"\Programs\Windows PowerShell")
-        subprocess.run(["mount", "--bind", folder, folder], check=True)
+        folder = self.wine.mount_read_only(self.user + r"\Programs\Windows PowerShell")
         self.addCleanup(subprocess.run, ["umount", folder], check=True)
-        subprocess.run(["mount", "-o", "remount,ro,bind", folder, folder], check=True)
 
 
 if __name__ == "__main__":
