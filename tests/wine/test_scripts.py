@@ -41,14 +41,14 @@ class ShippedScripts(unittest.TestCase):
         if os.environ.get("MENUFIX_ZIP"):
             with zipfile.ZipFile(os.environ["MENUFIX_ZIP"]) as archive:
                 cls.programs = [archive.extract(name, cls.folder) for name in PROGRAMS]
-                read = archive.read
+                files = {name: archive.read(name) for name in SCRIPTS + ("admin-zh.txt",)}
         else:
             cls.programs = [os.environ["MENUFIX_EXE"], os.environ["THREE_FOLDERS_EXE"]]
-            docs = {name: os.path.join(os.environ["MENUFIX_BATCH"], name) for name in SCRIPTS}
-            docs["admin-zh.txt"] = os.path.join(os.environ["MENUFIX_BATCH"], "..", "docs", "admin-zh.txt")
-            read = lambda name: pathlib.Path(docs[name]).read_bytes()
-        cls.texts = {name: read(name).decode("ascii") for name in SCRIPTS}
-        cls.admin = read("admin-zh.txt").decode("utf-8-sig")
+            paths = {name: os.path.join(os.environ["MENUFIX_BATCH"], name) for name in SCRIPTS}
+            paths["admin-zh.txt"] = os.path.join(os.environ["MENUFIX_BATCH"], "..", "docs", "admin-zh.txt")
+            files = {name: pathlib.Path(path).read_bytes() for name, path in paths.items()}
+        cls.texts = {name: files[name].decode("ascii") for name in SCRIPTS}
+        cls.admin = files["admin-zh.txt"].decode("utf-8-sig")
         cls.wine = WinePrefix(bits=image(cls.programs[0])[0])
         cls.addClassCleanup(cls.wine.close)
         # Only menufix-3-folders.exe calls SetFileAttributesW: a trace of that alone is quick.
