@@ -9,8 +9,8 @@ set -euo pipefail
 suite=${1:-trixie} script=${2:-scripts/test.sh}
 repo=$(cd "$(dirname "$0")/.." && pwd)
 [ "$(id -u)" -eq 0 ] || { echo "debian-chroot.sh: needs root (it mounts and chroots)" >&2; exit 1; }
-command -v mmdebstrap >/dev/null ||
-    { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq mmdebstrap </dev/null >/dev/null; }
+source "$repo/scripts/setup.sh"
+command -v mmdebstrap >/dev/null || menufix_apt_install mmdebstrap >/dev/null
 
 root=$(mktemp -d /var/tmp/menufix-"$suite"-XXXXXX)
 remove() {

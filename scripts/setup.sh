@@ -7,9 +7,36 @@ MENUFIX_PACKAGES=(cmake make python3 g++-mingw-w64-i686 g++-mingw-w64-x86-64
                   wine wine32:i386 wine64 locales zip unzip tmux
                   osslsigncode openssl qemu-user-static e2fsprogs)
 
-# Installs the missing packages (as root, or through sudo) and makes the
-# zh_CN.UTF-8 locale, without which Wine's ANSI code page is not 936, and
-# en_US.UTF-8, a Western one (code page 1252) for the console tests.
+# Installs Debian packages (as root, or through sudo). A mirror being synced
+# serves an index of the wrong size for a while: apt-get update is tried
+# again. Where one index still failed (seen: the security archive's i386
+# list), the 32-bit libraries cannot match the 64-bit ones' newer versions;
+# the release's own archive has both, whole. Where even that fails, it says
+# why, not only apt's "held broken packages".
+menufix_apt_install() {
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    local try fetched= install=(apt-get install -y -qq --no-install-recommends)
+    for try in 1 2 3; do
+        "${sudo[@]}" apt-get update -qq && { fetched=1; break; }
+        [ "$try" = 3 ] || { echo "Debian's package index: not fetched whole; again in $((try * 15)) s." >&2
+                            sleep $((try * 15)); }
+    done
+    if [ -z "$fetched" ]; then
+        echo "Debian's package index could not be fetched whole (3 tries): installing from" \
+             "$(. /etc/os-release && echo "$VERSION_CODENAME")'s own archive." >&2
+        install+=(-t "$(. /etc/os-release && echo "$VERSION_CODENAME")")
+    fi
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" "${install[@]}" "$@" </dev/null || {
+        [ -n "$fetched" ] || echo "Not installed: Debian's package index could not be fetched" \
+                                  "whole (apt-get's messages above). Try again later." >&2
+        return 1
+    }
+}
+
+# Installs the missing packages and makes the zh_CN.UTF-8 locale, without
+# which Wine's ANSI code page is not 936, and en_US.UTF-8, a Western one
+# (code page 1252) for the console tests.
 menufix_install() {
     local sudo=()
     [ "$(id -u)" -eq 0 ] || sudo=(sudo)
@@ -23,27 +50,7 @@ menufix_install() {
         echo "Installing: ${missing[*]}"
         dpkg --print-foreign-architectures | grep -qx i386 ||
             "${sudo[@]}" dpkg --add-architecture i386
-        # A mirror being synced serves an index of the wrong size for a
-        # while: try again. Where one index still failed (seen: the security
-        # archive's i386 list), the 32-bit libraries cannot match the 64-bit
-        # ones' newer versions; the release's own archive has both, whole.
-        local try fetched=
-        for try in 1 2 3; do
-            "${sudo[@]}" apt-get update -qq && { fetched=1; break; }
-            [ "$try" = 3 ] || { echo "Debian's package index: not fetched whole; again in $((try * 15)) s." >&2
-                                sleep $((try * 15)); }
-        done
-        local install=(apt-get install -y -qq --no-install-recommends)
-        if [ -z "$fetched" ]; then
-            echo "Debian's package index could not be fetched whole (3 tries): installing from" \
-                 "$(. /etc/os-release && echo "$VERSION_CODENAME")'s own archive." >&2
-            install+=(-t "$(. /etc/os-release && echo "$VERSION_CODENAME")")
-        fi
-        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" "${install[@]}" "${missing[@]}" </dev/null || {
-            [ -n "$fetched" ] || echo "Not installed: Debian's package index could not be fetched" \
-                                      "whole (apt-get's messages above). Try again later." >&2
-            return 1
-        }
+        menufix_apt_install "${missing[@]}" || return 1
     fi
     local locale
     for locale in zh_CN en_US; do
