@@ -55,15 +55,27 @@ if defined LOGOK >> "%LOG%" echo menufix startup run started %STARTED%, programs
 
 rem An earlier run's files go first: one that stays (held open) would put
 rem that run's output into this run's log. One that is a folder, or a
-rem junction, is left as it is and the run refused: del would empty it. No
-rem path goes into a variable that is echoed: an "&" in it would end the echo.
+rem junction, is left as it is and the run refused: del would empty it. Each
+rem name is then made anew and removed, which a file that stayed refuses
+rem (Wine 10 can hide one del could not remove). No path goes into a
+rem variable that is echoed: an "&" in it would end the echo.
 set "WHY="
 for %%F in ("%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" "%LOCAL%-log.txt") do if exist "%%~F\*" set "WHY=remove an earlier run's %%~nxF, a folder,"
 if defined WHY goto refused
 del /f /q "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" 2>nul
 set "WHY=write menufix-startup-log.txt"
 set "WHY=" > "%LOCAL%-log.txt"
-for %%F in ("%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt") do if exist %%F set "WHY=remove an earlier run's %%~nxF"
+if defined WHY goto refused
+set "MADE="
+set "MADE=1" > "%LOCAL%-menufix.txt"
+if not defined MADE set "WHY=remove an earlier run's menufix-startup-menufix.txt"
+set "MADE="
+set "MADE=1" > "%LOCAL%-3-folders.txt"
+if not defined MADE set "WHY=remove an earlier run's menufix-startup-3-folders.txt"
+set "MADE="
+set "MADE=1" > "%LOCAL%-done.txt"
+if not defined MADE set "WHY=remove an earlier run's menufix-startup-done.txt"
+del /f /q "%LOCAL%-menufix.txt" "%LOCAL%-3-folders.txt" "%LOCAL%-done.txt" 2>nul
 if defined WHY goto refused
 > "%LOCAL%-log.txt" echo menufix startup run started %STARTED%, programs from "%SHARE%", SID %SID%
 

@@ -138,13 +138,14 @@ class ShippedScripts(unittest.TestCase):
         self.assertEqual(words, {root + "\\Programs\\" + name: 0x11 for name in THREE})
 
     def assertResult(self, log, result, note=""):
-        """The log's one result line, its last: result, note, start (as Wine's %DATE% %TIME%), programs."""
+        """The log's one result line, its last: result, note, start (as Wine's %DATE% %TIME%), programs
+        ({code} for any exit code: Wine 8 and 10 set different ones for a program that cannot start)."""
         lines = log.splitlines()
         self.assertEqual(len([line for line in lines if line.startswith("menufix result:")]), 1, log)
         today = time.localtime()
         self.assertRegex(lines[-1], r"^menufix result: %s; %sstarted 0?%d/0?%d/0?%d\D.*\d:\d\d.*; %s$" % (
             re.escape(result.split("; ", 1)[0]), re.escape(note), today.tm_year, today.tm_mon, today.tm_mday,
-            re.escape(result.split("; ", 1)[1])))
+            re.escape(result.split("; ", 1)[1]).replace(r"\{code\}", r"-?\d+")))
         self.assertTrue(log.endswith("\r\n"))
 
     def test_logon_script_gives_each_account_a_log_the_summaries_read(self):
@@ -270,13 +271,12 @@ class ShippedScripts(unittest.TestCase):
              refused % ("write menufix-logon-log.txt", missing), NOT_SHARED),
             # Run as SYSTEM, the logon script keeps out of the system's %TEMP%.
             (lambda: self.immutable(r"C:\windows\temp"), logon, False, [("TEMP", r"C:\windows\Temp")], None, ok, ""),
-            # A file Windows cannot start, and an output cmd cannot open (a
-            # link to nowhere, which del leaves and "if exist" cannot see).
-            (empty, startup, True, (), None, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code 9009", ""),
-            (link(self.temp + "\\menufix-logon-3-folders.txt"), logon, False, (), None,
-             "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not run: could not write its output", ""),
+            # A file Windows cannot start; an earlier run's name that del
+            # leaves and "if exist" cannot see (a link to nowhere; Wine 10
+            # hides an immutable file so).
+            (empty, startup, True, (), None, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe exit code {code}", ""),
             (link(SYSTEM_LOGS + "\\menufix-startup-menufix.txt"), startup, True, (), None,
-             "FAILED; menufix.exe not run: could not write its output; menufix-3-folders.exe exit code 0", ""),
+             refused % ("remove an earlier run's menufix-startup-menufix.txt", r"C:\windows\Logs"), ""),
             (away(self.wine.unix(self.share + "\\menufix.exe")), logon, False, (), None,
              "FAILED; menufix.exe not found; menufix-3-folders.exe exit code 0", ""),
             (away(three), startup, True, (), None, "FAILED; menufix.exe exit code 0; menufix-3-folders.exe not found", ""),
