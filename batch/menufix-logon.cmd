@@ -34,12 +34,8 @@ if not defined LOCALAPPDATA set "OTHER="
 set "STARTED=%DATE% %TIME%"
 
 rem The first line goes to the log at once. A log that cannot be opened
-rem keeps cmd from running the command that writes to it, so it is tested
-rem first, and not with "||": after a built-in command, Wine's cmd runs what
-rem follows "||" even when it succeeded.
-set "LOGOK="
-set "LOGOK=1" > "%LOG%"
-if defined LOGOK >> "%LOG%" echo menufix logon run started %STARTED%, programs from "%SHARE%"
+rem keeps cmd from running this line; the whole log is tried again at the end.
+> "%LOG%" echo menufix logon run started %STARTED%, programs from "%SHARE%"
 
 rem An earlier run's files go first: one that stays (held open) would put
 rem that run's output into this run's log. One that is a folder, or a
@@ -115,13 +111,12 @@ copy /y "%LOCAL%-log.txt" "%LOCAL%-done.txt" >nul
 copy /y "%LOCAL%-done.txt" "%LOG%" >nul 2>&1
 if not errorlevel 1 goto written
 :fallback
-set "NOTE=log not on the share; "
 set "KEPT="
 set "KEPT=1" > "%FALLBACK%"
 if not defined KEPT set "FALLBACK=%OTHER%"
 > "%FALLBACK%" echo could not write "%LOG%": this log is written here instead.
 type "%LOCAL%-log.txt" >> "%FALLBACK%"
->> "%FALLBACK%" echo menufix result: %RESULT%; %WARN%%NOTE%started %STARTED%; %MENUFIX%; %THREE%
+>> "%FALLBACK%" echo menufix result: %RESULT%; %WARN%log not on the share; started %STARTED%; %MENUFIX%; %THREE%
 set "LOG=%FALLBACK%"
 goto written
 
